@@ -1,0 +1,53 @@
+#pragma once
+// The shared rules of the JSON definition files: opening and parsing a file, checking
+// required members, and walking the entries of a registry's section.
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// True when `document` is an object holding every name of `required`; otherwise reports
+// the first missing name ("validateJson: Missing prop: NAME.") and returns false.
+bool validateJson(const nlohmann::json& document, const std::vector<std::string>& required);
+
+// What makes one registry's definition file different from another's.
+struct DefinitionFormat {
+    const char* prefix;          // "TextureManager: "
+    const char* sectionKey;      // "textures"
+    const char* requiredMember;  // "file"
+    const char* missingSection;  // line after the validation line, or nullptr for none
+    const char* missingRequired; // "Missing FILE property for [", or nullptr for silence
+};
+
+// Opens `path` and extracts one JSON value into `document`. A file that does not open is
+// reported and gives false. A parse error is reported (two lines) and the document keeps
+// what the parser had built so far; the result is then still true.
+bool parseDefinitionFile(const char* prefix, const std::string& path, nlohmann::json& document);
+
+// One registry entry: its key and its value (an object with the required member).
+using EntryReader = std::function<void(const std::string& key, const nlohmann::json& entry)>;
+
+// Validates the section and calls `readEntry` for every entry that has the required member,
+// in ascending key order. A JSON type error inside an entry (or a section that is not an
+// object) is reported in one line under the prefix naming the key, and the walk goes on with
+// the next entry. Returns false only when the section is missing.
+bool readDefinitionEntries(const DefinitionFormat& format, const nlohmann::json& document,
+                           const EntryReader& readEntry);
+
+// The one-line report of a JSON type error met while reading the entry `key`.
+void reportEntryError(const char* prefix, const std::string& key, const std::exception& error);
+
+// Reads an optional member with the library's own conversion, or gives `fallback`.
+template <typename T> T readOptional(const nlohmann::json& entry, const char* name, T fallback) {
+    const auto it = entry.find(name);
+    return it == entry.end() ? fallback : it->template get<T>();
+}
+
+// Reads a 32-bit integer the way the definition files allow: integers, floating-point
+// numbers (truncated toward zero) and booleans (1 or 0).
+int readInt(const nlohmann::json& value);
+// Reads a float: any number (to the nearest float) or a boolean (1 or 0).
+float readFloat(const nlohmann::json& value);
+int readOptionalInt(const nlohmann::json& entry, const char* name, int fallback);
+float readOptionalFloat(const nlohmann::json& entry, const char* name, float fallback);

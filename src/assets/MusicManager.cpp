@@ -1,0 +1,100 @@
+#include "assets/MusicManager.hpp"
+
+#include "assets/AudioOutput.hpp"
+#include "assets/Definitions.hpp"
+
+#include <SFML/Audio/InputSoundFile.hpp>
+
+#include <iostream>
+
+namespace {
+const DefinitionFormat kFormat{"MusicManager: ", "music", "file", nullptr,
+                               "Missing FILE property for ["};
+
+sf::Int32 wholeMilliseconds(double ms) {
+    if (!(ms > -2147483648.0) || !(ms < 2147483647.0)) {
+        return ms > 0 ? 2147483647 : -2147483647 - 1;
+    }
+    return static_cast<sf::Int32>(ms);
+}
+} // namespace
+
+std::unordered_map<std::string, std::unique_ptr<MusicEntry>> MusicManager::entries;
+std::unique_ptr<sf::Music> MusicManager::music;
+bool MusicManager::musicMuted = false;
+
+bool MusicManager::load(const std::string& path) {
+    nlohmann::json document;
+    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
+        return false;
+    }
+    return readEntries(document);
+}
+
+bool MusicManager::readEntries(const nlohmann::json& document) {
+    return readDefinitionEntries(
+        kFormat, document, [](const std::string& key, const nlohmann::json& value) {
+            auto song = std::make_unique<MusicEntry>();
+            song->volume = readOptionalInt(value, "volume", 100);
+            song->loopTo = readOptional<double>(value, "loopTo", 0.0);
+            song->file = value.at("file").get<std::string>();
+            song->loopLength = -1.0;
+            entries.emplace(key, std::move(song)); // a key loaded earlier keeps its entry
+        });
+}
+
+sf::Music* MusicManager::currentMusic() {
+    if (!music && audioOutputAvailable(kFormat.prefix)) {
+        music = std::make_unique<sf::Music>();
+        if (musicMuted) {
+            music->setVolume(0.0f);
+        }
+    }
+    return music.get();
+}
+
+const MusicEntry* MusicManager::entry(const std::string& key) {
+    const auto it = entries.find(key);
+    return it == entries.end() ? nullptr : it->second.get();
+}
+
+void MusicManager::mute() {
+    musicMuted = true;
+    if (sf::Music* stream = currentMusic()) {
+        stream->setVolume(0.0f);
+    }
+}
+
+void MusicManager::play(const std::string& key, bool loop, double startOffset) {
+    const MusicEntry* song = entry(key);
+    if (song == nullptr) {
+        std::cerr << "MusicManager: Song with key " << key << " does not exist." << std::endl;
+        return;
+    }
+    sf::Music* stream = currentMusic();
+    if (stream == nullptr) {
+        // No audio device: nothing streams, but a missing file is still reported.
+        sf::InputSoundFile probe;
+        if (!probe.openFromFile(song->file)) {
+            std::cerr << "MusicManager: Unable to load music file " << song->file << "."
+                      << std::endl;
+        }
+        return;
+    }
+    if (!stream->openFromFile(song->file)) {
+        std::cerr << "MusicManager: Unable to load music file " << song->file << "." << std::endl;
+        return;
+    }
+    stream->setVolume(static_cast<float>(song->volume));
+    stream->setLoop(loop);
+    stream->setLoopPoints(
+        sf::Music::TimeSpan(sf::milliseconds(wholeMilliseconds(song->loopTo)),
+                            sf::milliseconds(wholeMilliseconds(song->loopLength))));
+    if (musicMuted) {
+        stream->setVolume(0.0f);
+    }
+    if (startOffset > 0.0) {
+        stream->setPlayingOffset(sf::milliseconds(wholeMilliseconds(startOffset)));
+    }
+    stream->play();
+}

@@ -1,0 +1,58 @@
+#include "assets/TextureManager.hpp"
+
+#include "assets/Definitions.hpp"
+
+#include <iostream>
+
+namespace {
+const DefinitionFormat kFormat{"TextureManager: ", "textures", "file",
+                               "Missing properties in texturesfile.",
+                               "Missing FILE property for ["};
+}
+
+std::unordered_map<std::string, std::unique_ptr<sf::Texture>> TextureManager::textures;
+
+bool TextureManager::load(const std::string& path) {
+    nlohmann::json document;
+    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
+        return false;
+    }
+    return readEntries(document);
+}
+
+bool TextureManager::readEntries(const nlohmann::json& document) {
+    return readDefinitionEntries(
+        kFormat, document, [](const std::string& key, const nlohmann::json& entry) {
+            const bool repeated = readOptional<bool>(entry, "repeated", false);
+            const std::string file = entry.at("file").get<std::string>();
+            add(key, file, repeated);
+        });
+}
+
+bool TextureManager::add(const std::string& key, const std::string& file, bool repeated) {
+    if (exists(key)) {
+        std::cerr << "TextureManager: Texture with key " << key << " already exists." << std::endl;
+        return false;
+    }
+    auto texture = std::make_unique<sf::Texture>();
+    if (!texture->loadFromFile(file)) {
+        std::cerr << "TextureManager: Unable to load file " << file << "." << std::endl;
+        return false;
+    }
+    texture->setRepeated(repeated);
+    textures.emplace(key, std::move(texture));
+    return true;
+}
+
+bool TextureManager::exists(const std::string& key) {
+    return textures.count(key) != 0;
+}
+
+sf::Texture* TextureManager::get(const std::string& key) {
+    const auto it = textures.find(key);
+    if (it == textures.end()) {
+        std::cerr << "TextureManager: Texture with key " << key << " does not exist." << std::endl;
+        return nullptr;
+    }
+    return it->second.get();
+}

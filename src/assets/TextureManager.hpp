@@ -1,0 +1,21 @@
+#pragma once
+#include <SFML/Graphics/Texture.hpp>
+#include <nlohmann/json_fwd.hpp>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+// Every image of the show as a texture under a string key, filled once from
+// assets/textures.json. Lookups hand out the registered texture itself.
+class TextureManager {
+  public:
+    static bool load(const std::string& path);
+    static bool readEntries(const nlohmann::json& document);
+    static bool add(const std::string& key, const std::string& file, bool repeated);
+    static bool exists(const std::string& key);
+    static sf::Texture* get(const std::string& key);
+
+  private:
+    static std::unordered_map<std::string, std::unique_ptr<sf::Texture>> textures;
+};

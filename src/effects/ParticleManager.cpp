@@ -1,0 +1,58 @@
+#include "effects/ParticleManager.hpp"
+
+#include "assets/Definitions.hpp"
+
+#include <iostream>
+
+namespace {
+const DefinitionFormat kFormat{"ParticleManager: ", "particlesystems", "file", nullptr,
+                               "Missing FILE property for ["};
+}
+
+std::map<std::string, ParticleSystem> ParticleManager::systems;
+
+bool ParticleManager::load(const std::string& path) {
+    nlohmann::json document;
+    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
+        return false;
+    }
+    return readEntries(document);
+}
+
+bool ParticleManager::readEntries(const nlohmann::json& document) {
+    return readDefinitionEntries(
+        kFormat, document, [](const std::string& key, const nlohmann::json& entry) {
+            const std::string file = entry.at("file").get<std::string>();
+            const int instances = readOptionalInt(entry, "instances", 100);
+            if (instances < 0) {
+                std::cerr << "ParticleManager: Negative instances for [" << key << "]" << std::endl;
+                return;
+            }
+            ParticleSystem system;
+            if (system.loadFromFile(file, instances)) {
+                systems.emplace(key, std::move(system));
+            }
+        });
+}
+
+ParticleSystem* ParticleManager::get(const std::string& key) {
+    const auto it = systems.find(key);
+    if (it == systems.end()) {
+        std::cerr << "ParticleManager: ParticleSystem with key " << key << " does not exist."
+                  << std::endl;
+        return nullptr;
+    }
+    return &it->second;
+}
+
+void ParticleManager::update(float dt) {
+    for (auto& entry : systems) {
+        entry.second.update(dt);
+    }
+}
+
+void ParticleManager::draw() {
+    for (auto& entry : systems) {
+        entry.second.draw();
+    }
+}

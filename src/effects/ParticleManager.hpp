@@ -1,0 +1,21 @@
+#pragma once
+#include "effects/ParticleSystem.hpp"
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <map>
+#include <string>
+
+// The named particle systems of the show, filled once from assets/particles.json. Systems
+// are kept by value in key order; update and draw visit them in that order.
+class ParticleManager {
+  public:
+    static bool load(const std::string& path);
+    static bool readEntries(const nlohmann::json& document);
+    static ParticleSystem* get(const std::string& key);
+    static void update(float dt);
+    static void draw();
+
+  private:
+    static std::map<std::string, ParticleSystem> systems;
+};

@@ -1,0 +1,3 @@
+#include "runtime/DemoState.hpp"
+
+DemoState demo;

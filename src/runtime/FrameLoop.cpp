@@ -1,0 +1,119 @@
+#include "runtime/FrameLoop.hpp"
+
+#include "runtime/Colour.hpp"
+#include "runtime/DemoState.hpp"
+
+#include <SFML/Graphics/RectangleShape.hpp>
+#include <SFML/System/Clock.hpp>
+#include <SFML/Window/Event.hpp>
+#include <SFML/Window/Keyboard.hpp>
+
+void fadeToBlack(float speed) {
+    demo.fadeLevel = 0.0f;
+    demo.fadeMode = 1;
+    demo.fadeSpeed = speed;
+}
+
+void fadeFromBlack(float speed) {
+    demo.fadeLevel = 1.0f;
+    demo.fadeMode = 2;
+    demo.fadeSpeed = speed;
+}
+
+namespace {
+
+void stepFade(float dt) {
+    if (demo.fadeMode == 1) {
+        demo.fadeLevel += dt * demo.fadeSpeed;
+        if (demo.fadeLevel >= 1.0f) {
+            demo.fadeLevel = 1.0f;
+            demo.fadeMode = 0;
+        }
+    } else if (demo.fadeMode == 2) {
+        demo.fadeLevel -= dt * demo.fadeSpeed;
+        if (demo.fadeLevel <= 0.0f) {
+            demo.fadeLevel = 0.0f;
+            demo.fadeMode = 0;
+        }
+    }
+}
+
+SceneId callScene(SceneId index, float dt) {
+    switch (index) {
+    case Scene::Intro:
+        return introScene(dt);
+    case Scene::Title:
+        return titleScene(dt);
+    case Scene::WallScroller:
+        return wallScrollerScene(dt);
+    case Scene::VinylScroller:
+        return vinylScrollerScene(dt);
+    case Scene::Party:
+        return partyScene(dt);
+    case Scene::Finale:
+        return finaleScene(dt);
+    default:
+        return Scene::Quit;
+    }
+}
+
+// Lays the fade over the window. Without the `black` sprite a plain black rectangle darkens
+// the frame instead.
+void drawFadeOverlay(sf::RenderWindow& window) {
+    const sf::Uint8 alpha = alphaByte(demo.fadeLevel);
+    if (demo.fadeSprite != nullptr) {
+        sf::Sprite& overlay = *demo.fadeSprite;
+        const sf::Uint8 remembered = overlay.getColor().a;
+        overlay.setColor(sf::Color(255, 255, 255, alpha));
+        window.draw(overlay);
+        overlay.setColor(sf::Color(255, 255, 255, remembered));
+        return;
+    }
+    static sf::RectangleShape fallback(sf::Vector2f(1920.0f, 1080.0f));
+    fallback.setFillColor(sf::Color(0, 0, 0, alpha));
+    window.draw(fallback);
+}
+
+} // namespace
+
+void renderFrame(float dt) {
+    sf::RenderWindow& window = *demo.window;
+    if (sf::Keyboard::isKeyPressed(sf::Keyboard::Escape)) {
+        demo.running = false;
+    }
+    sf::Event event;
+    while (window.pollEvent(event)) {
+        if (event.type == sf::Event::Closed) {
+            demo.running = false;
+        }
+    }
+    stepFade(dt);
+
+    const sf::Color transparent(0, 0, 0, 0);
+    window.clear(transparent);
+    demo.frameTarget.clear(transparent);
+    demo.workTargetB.clear(transparent);
+    demo.workTargetC.clear(transparent);
+
+    if (demo.sceneIndex >= Scene::Intro && demo.sceneIndex < Scene::Quit) {
+        demo.sceneIndex = callScene(demo.sceneIndex, dt);
+        demo.frameTarget.display();
+        window.draw(demo.frameSprite);
+    } else {
+        demo.running = false;
+    }
+    drawFadeOverlay(window);
+}
+
+void runFrame(float dt) {
+    renderFrame(dt);
+    demo.window->display();
+}
+
+void runFrameLoop() {
+    sf::Clock clock;
+    clock.restart();
+    while (demo.running) {
+        runFrame(clock.restart().asSeconds());
+    }
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+// Darkens the picture from fully visible to black in 1/speed seconds.
+void fadeToBlack(float speed);
+// Starts fully black and clears in 1/speed seconds.
+void fadeFromBlack(float speed);
+
+// All of one frame's work for the frame time `dt` except presenting: Escape and close
+// events, the fade step, clearing, the scene of `sceneIndex`, and composing its picture and
+// the fade overlay into the window. The clock-driven loop and the fixed-step tools share it.
+void renderFrame(float dt);
+// renderFrame, then present the window.
+void runFrame(float dt);
+// The clock-driven loop: one frame per displayed frame until the show ends.
+void runFrameLoop();

@@ -1,0 +1,79 @@
+#include "runtime/Startup.hpp"
+
+#include "assets/MusicManager.hpp"
+#include "assets/SoundManager.hpp"
+#include "assets/SpriteManager.hpp"
+#include "assets/TextureManager.hpp"
+#include "effects/ParticleManager.hpp"
+#include "runtime/Config.hpp"
+#include "runtime/DemoState.hpp"
+#include "runtime/RenderTargets.hpp"
+
+#include <iostream>
+
+namespace {
+const char* const kFontFile = "assets/colored-crayons/colored-crayons.ttf";
+}
+
+void startUpWindow(sf::RenderWindow& window) {
+    loadConfig();
+    demo.window = &window;
+    const sf::Uint32 style = demo.config.fullscreen ? sf::Style::Fullscreen : sf::Style::Default;
+    window.create(sf::VideoMode(1920, 1080, 32), "Ain't zilchy but a (symbol) klomp", style,
+                  sf::ContextSettings());
+    window.setVerticalSyncEnabled(demo.config.vsync);
+    window.setActive(true);
+    window.setMouseCursorVisible(false);
+
+    window.clear(sf::Color(0, 0, 0, 255));
+    window.display();
+
+    createRenderTargets();
+}
+
+void startUpRegistries() {
+    TextureManager::load("assets/textures.json");
+    SpriteManager::load("assets/sprites.json");
+    SoundManager::load("assets/sounds.json");
+    MusicManager::load("assets/music.json");
+    ParticleManager::load("assets/particles.json");
+
+    demo.fadeSprite = SpriteManager::get("black");
+    if (sf::Sprite* mask = SpriteManager::get("mask")) {
+        mask->setPosition(960.0f, 540.0f);
+    }
+}
+
+void startUpShadersAndFont() {
+    loadShaders();
+
+    if (!demo.demoFont.loadFromFile(kFontFile)) {
+        std::cerr << "Unable to load fontfile " << kFontFile << std::endl;
+    }
+
+    Scroller& s = demo.scroller;
+    s.scrollerText.setFont(demo.demoFont);
+    s.scrollerText.setCharacterSize(256);
+    s.scrollerX = 1920.0f;
+    s.scrollerY = 400.0f;
+    s.scrollerPhase = 0.0f;
+    s.scrollerFill = sf::Color(255, 255, 255, 255);
+    s.scrollerOutline = sf::Color(0, 0, 0, 255);
+    s.scrollerShadow = true;
+    s.scrollerAmplitude = 190.0f;
+    s.scrollerText.setOutlineThickness(12.0f);
+
+    // Drawing every letter once makes the font build its glyphs (size 256, outline 12) now
+    // rather than in the middle of the show. The frame loop's first clear removes it.
+    s.scrollerText.setString("ABCDEFGHIJKLMNOPQRSTUVWXYZ ");
+    demo.window->draw(s.scrollerText);
+
+    // Stickers are added during the show; room for every set keeps that from reallocating.
+    demo.stickers.reserve(32);
+}
+
+void startUp(sf::RenderWindow& window) {
+    startUpWindow(window);
+    startUpRegistries();
+    startUpShadersAndFont();
+}

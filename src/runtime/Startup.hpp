@@ -1,0 +1,12 @@
+#pragma once
+#include <SFML/Graphics/RenderWindow.hpp>
+
+// Everything before the frame loop: configuration, the window and its black first frame, the
+// render targets, the registries, the fade overlay and the mask, the shaders, the font and
+// the scroller. Nothing here stops the program: every loader reports and carries on.
+void startUp(sf::RenderWindow& window);
+
+// The stages of start-up, for tools that time them. Each runs the steps named.
+void startUpWindow(sf::RenderWindow& window); // configuration, window, black frame, targets
+void startUpRegistries();                     // the five registries, overlay, mask
+void startUpShadersAndFont();                 // shaders, font, scroller, glyph preparation

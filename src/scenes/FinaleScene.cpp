@@ -1,0 +1,120 @@
+#include "scenes/FinaleScene.hpp"
+
+#include "assets/SpriteManager.hpp"
+#include "assets/TextureManager.hpp"
+#include "effects/SceneHelpers.hpp"
+#include "runtime/Colour.hpp"
+#include "runtime/DemoState.hpp"
+#include "runtime/FrameLoop.hpp"
+#include "scenes/SceneCommon.hpp"
+
+const char* const kFinaleMessage = "THANKS FOR  WATCHING  KLOMP           "
+                                   "MADE  WITH  LOVE  AND  TOO MUCH  COFFEE          "
+                                   "SEE  YOU  AT  THE  PARTY";
+
+namespace {
+
+void setUp(FinaleState& s) {
+    s.finaleFirstFrame = false;
+    fadeFromBlack(1.0f);
+    unswaySprite(demo.frameSprite);
+    unswaySprite(demo.workSpriteB);
+    if (sf::Sprite* sun = SpriteManager::get("sun")) {
+        sun->setPosition(960.0f, 540.0f);
+    }
+    s.logoRect = sf::FloatRect(0.0f, 0.0f, 812.0f, 636.0f);
+
+    s.finaleLogo.emplace();
+    ElasticSprite& logo = *s.finaleLogo;
+    if (const sf::Texture* texture = TextureManager::get("krv-white")) {
+        logo.setTexture(*texture, false);
+    }
+    logo.setTextureRect(s.logoRect);
+    logo.setUseShader();
+    logo.enablePerspective();
+    logo.setOrigin(406.0f, 318.0f);
+    logo.setPosition(960.0f, 540.0f);
+
+    clearStickers();
+    const char* const credits[3] = {"c_alpha", "c_bravo", "c_charlie"};
+    const float delays[3] = {6.0f, 9.0f, 12.0f};
+    for (int i = 0; i < 3; ++i) {
+        addSticker(SpriteManager::get(credits[i]), -800.0f, 630.0f, delays[i], 0.0f, 1.25f, 0.0f,
+                   1.0f, 1.0f, 0.0f, false, false, &demo.blueprintPeephole);
+    }
+
+    Scroller& scroller = demo.scroller;
+    scroller.scrollerMessage = kFinaleMessage;
+    scroller.scrollerX = 1920.0f;
+    scroller.scrollerY = 150.0f;
+    scroller.scrollerActive = true;
+    scroller.scrollerShadow = false;
+    scroller.scrollerSpeed = -704.0f;
+}
+
+} // namespace
+
+SceneId finaleScene(float dt) {
+    FinaleState& s = demo.finale;
+    SceneId result = Scene::Finale;
+    s.finaleSunAngle += 90.0f * dt;
+
+    demo.blueprintPeephole.setUniform("xOffset", 0.125f * s.finaleTime);
+    demo.blueprintPeephole.setUniform("yOffset", 0.25f * s.finaleTime);
+
+    if (s.finaleFirstFrame) {
+        setUp(s);
+    }
+
+    const float sw = sinf64(3.0f * s.finaleTime);
+    const float cw = cosf64(3.0f * s.finaleTime);
+    const sf::Vector2f corners[4] = {
+        {200.0f * sw - 200.0f, 50.0f * cw - 50.0f},
+        {200.0f * cw - 200.0f, 50.0f * sw + 50.0f},
+        {200.0f * sw + 200.0f, 50.0f * cw + 50.0f},
+        {200.0f * cw + 200.0f, 50.0f * sw - 50.0f},
+    };
+
+    s.finaleTime += dt;
+    if (s.finaleStep == 0) {
+        if (s.finaleTime > 7.0f && !s.finaleSunShown) {
+            s.finaleSunShown = true;
+            s.finaleSunTween.start(0.0f, 1.0f, 1.5f, Easing::SineOut, 0.0f);
+        }
+        if (s.finaleTime > 22.0f) {
+            fadeToBlack(0.2f);
+            s.finaleTime = 0.0f;
+            s.finaleStep = 1;
+        }
+    } else if (s.finaleStep == 1 && s.finaleTime > 8.5f) {
+        result = Scene::Quit;
+    }
+
+    if (s.finaleSunShown) {
+        s.finaleSunTween.advance(dt);
+        if (sf::Sprite* sun = SpriteManager::get("sun")) {
+            sun->setColor(sf::Color(255, 255, 255, alphaByte(s.finaleSunTween.value)));
+            sun->setRotation(s.finaleSunAngle);
+            demo.frameTarget.draw(*sun);
+        }
+    }
+
+    ElasticSprite& logo = *s.finaleLogo;
+    logo.setRotation(60.0f * sinf64(2.0f * s.finaleTime));
+    logo.setScale(0.75f, 0.75f);
+    for (unsigned int i = 0; i < 4; ++i) {
+        logo.setCornerOffset(i, corners[i]);
+    }
+    logo.setTextureRect(s.logoRect);
+    demo.workTargetB.draw(logo);
+    demo.workTargetB.display();
+
+    advanceScroller(dt);
+    drawScroller(demo.frameTarget);
+
+    demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.blueprintPeephole));
+
+    updateStickers(dt);
+    drawStickers();
+    return result;
+}

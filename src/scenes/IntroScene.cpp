@@ -1,0 +1,116 @@
+#include "scenes/IntroScene.hpp"
+
+#include "assets/MusicManager.hpp"
+#include "assets/SoundManager.hpp"
+#include "assets/SpriteManager.hpp"
+#include "runtime/DemoState.hpp"
+#include "runtime/FrameLoop.hpp"
+#include "scenes/SceneCommon.hpp"
+
+namespace {
+
+sf::Sprite* placed(const char* key, bool centre) {
+    sf::Sprite* sprite = SpriteManager::get(key);
+    if (sprite != nullptr && centre) {
+        sprite->setPosition(960.0f, 540.0f);
+    }
+    return sprite;
+}
+
+void nextStep(IntroState& s) {
+    s.introStep += 1;
+    s.introStepTime = 0.0f;
+}
+
+} // namespace
+
+SceneId introScene(float dt) {
+    IntroState& s = demo.intro;
+
+    const float clock = demo.effectClock;
+    demo.glitchShader.setUniform("glitchAmount", 70.0f * sinf64(2.0f * clock) + 58.0f);
+    demo.tvstaticShader.setUniform("time", clock);
+
+    s.introStepTime += dt;
+    s.introVinylAngle += 45.0f * dt;
+    demo.effectClock += dt;
+
+    if (s.introFirstFrame) {
+        MusicManager::play("klomp", false, 0.0);
+        fadeFromBlack(1.0f / 3.0f);
+        s.introFirstFrame = false;
+        s.introVinyl = placed("vinyl", true);
+        s.introPresents = placed("presents", true);
+        s.introBlack = placed("black", false);
+        s.introSun = placed("sun", true);
+    }
+
+    switch (s.introStep) {
+    case 0:
+        if (s.introStepTime > 1.5f) {
+            s.introVinylTween.start(0.0f, 1.0f, 1.5f, Easing::BackOut, 0.0f);
+            nextStep(s);
+        }
+        break;
+    case 1:
+        if (s.introStepTime > 6.0f) {
+            s.introNoiseTime = 0.75f;
+            s.introPresentsShown = true;
+            SoundManager::play("noise");
+            s.introVinylTween.start(1.0f, 0.0f, 1.5f, Easing::BackIn, 9.0f);
+            nextStep(s);
+        }
+        break;
+    case 2:
+        if (s.introStepTime > 8.5f) {
+            fadeToBlack(1.0f / 3.0f);
+            nextStep(s);
+        }
+        break;
+    case 3:
+        if (s.introStepTime > 4.0f) {
+            s.introNextScene = Scene::Title;
+        }
+        break;
+    default:
+        break;
+    }
+
+    s.introSunAngle -= 45.0f * dt;
+
+    drawIfPresent(demo.frameTarget, s.introBlack);
+    if (s.introSun != nullptr) {
+        s.introSun->setRotation(s.introSunAngle);
+        demo.frameTarget.draw(*s.introSun);
+    }
+
+    if (s.introVinylTween.active) {
+        s.introVinylTween.advance(dt);
+        s.introVinylScale = s.introVinylTween.value;
+    }
+    if (s.introVinyl != nullptr) {
+        s.introVinyl->setScale(s.introVinylScale, s.introVinylScale);
+        s.introVinyl->setRotation(s.introVinylAngle);
+        demo.frameTarget.draw(*s.introVinyl);
+    }
+
+    if (s.introPresentsShown) {
+        drawIfPresent(demo.workTargetB, s.introPresents);
+        demo.workTargetB.display();
+        demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.glitchShader));
+    }
+
+    if (s.introNoiseTime > 0.0f) {
+        s.introNoiseTime -= dt;
+        if (s.introNoiseTime <= 0.0f) {
+            SoundManager::stop("noise");
+        } else {
+            demo.frameTarget.display();
+            demo.workTargetC.draw(demo.frameSprite, sf::RenderStates(&demo.tvstaticShader));
+            demo.workTargetC.display();
+            demo.frameTarget.draw(demo.workSpriteC);
+        }
+    }
+
+    return s.introNextScene;
+}

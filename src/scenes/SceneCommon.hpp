@@ -1,0 +1,35 @@
+#pragma once
+// Small pieces the scenes share.
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Shader.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+
+#include <cmath>
+
+// sin and cos in double precision, narrowed to float.
+inline float sinf64(float x) {
+    return static_cast<float>(std::sin(static_cast<double>(x)));
+}
+inline float cosf64(float x) {
+    return static_cast<float>(std::cos(static_cast<double>(x)));
+}
+
+// Draws a registry sprite if there is one; a missing sprite has been reported at lookup.
+inline void drawIfPresent(sf::RenderTarget& target, const sf::Sprite* sprite,
+                          const sf::Shader* shader = nullptr) {
+    if (sprite == nullptr) {
+        return;
+    }
+    if (shader != nullptr) {
+        target.draw(*sprite, sf::RenderStates(shader));
+    } else {
+        target.draw(*sprite);
+    }
+}
+
+// Gives the whole picture the slow turn and breathing scale of the wall scenes.
+void swayFrame(float clock);
+// Undoes the sway on a sprite: no rotation, scale 1.
+void unswaySprite(sf::Sprite& sprite);
+// The pulse of the glitch used by the wall scenes.
+float wallGlitchAmount(float clock);

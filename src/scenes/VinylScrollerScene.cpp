@@ -1,0 +1,196 @@
+#include "scenes/VinylScrollerScene.hpp"
+
+#include "assets/SpriteManager.hpp"
+#include "assets/TextureManager.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/SceneHelpers.hpp"
+#include "runtime/Colour.hpp"
+#include "runtime/DemoState.hpp"
+#include "runtime/FrameLoop.hpp"
+#include "scenes/SceneCommon.hpp"
+
+const char* const kVinylScrollerMessage =
+    "THIS ONE GOES OUT TO EVERY CODER WHO SAT UP ALL NIGHT.         "
+    "GREETS TO ALL THE CREWS AT EVERY PARTY.          "
+    "SPIN THE RECORDS LOUD.           "
+    "KEEP THE OLD SCENE ALIVE.";
+
+namespace {
+
+sf::Sprite* centred(const char* key) {
+    sf::Sprite* sprite = SpriteManager::get(key);
+    if (sprite != nullptr) {
+        sprite->setPosition(960.0f, 540.0f);
+    }
+    return sprite;
+}
+
+void setUp(VinylState& s) {
+    s.vinylFirstFrame = false;
+    unswaySprite(demo.frameSprite);
+    unswaySprite(demo.workSpriteB);
+
+    Scroller& scroller = demo.scroller;
+    scroller.scrollerMessage = kVinylScrollerMessage;
+    scroller.scrollerX = 1920.0f;
+    scroller.scrollerY = 100.0f;
+    scroller.scrollerActive = true;
+    scroller.scrollerSpeed = -332.8f;
+    scroller.scrollerText.setCharacterSize(128);
+    scroller.scrollerAmplitude = 75.0f;
+    scroller.scrollerShadow = false;
+
+    s.spectrumRect = sf::FloatRect(0.0f, 0.0f, 1920.0f, 1080.0f);
+    s.spectrumBand.emplace();
+    ElasticSprite& band = *s.spectrumBand;
+    band.setUseShader();
+    if (const sf::Texture* spectrum = TextureManager::get("spectrum")) {
+        band.setTexture(*spectrum, false);
+    }
+    band.enablePerspective();
+    band.setCornerOffset(1, sf::Vector2f(0.0f, 2500.0f));
+    band.setCornerOffset(0, sf::Vector2f(0.0f, -2500.0f));
+    band.setPosition(960.0f, 540.0f);
+    band.setOrigin(960.0f, 540.0f);
+
+    s.vinylFrame = centred("frame");
+    s.vinylFrameSides = centred("frame-sides");
+
+    fadeFromBlack(2.0f / 3.0f);
+
+    RecordChanger& r = s.recordChanger;
+    r.labels.clear();
+    for (const char* key : {"achtung-fulkod", "faceplant", "memoryleek", "oj", "spp"}) {
+        r.labels.push_back(SpriteManager::get(key));
+    }
+    s.bigVinyl = centred("big-vinyl");
+    r.labelIndex = -1;
+    r.angle = 45.0f;
+    r.state = 0;
+    r.labelLatch = false;
+    r.stateTime = 0.0f;
+    r.scale = 0.4f;
+}
+
+void burstStars() {
+    if (ParticleSystem* stars = ParticleManager::get("vinyl_stars")) {
+        for (int i = 0; i < 50; ++i) {
+            stars->emitParticleAt(960.0f, 540.0f);
+        }
+    }
+}
+
+void nextState(RecordChanger& r, std::int32_t state) {
+    r.state = state;
+    r.stateTime = 0.0f;
+}
+
+} // namespace
+
+void updateRecordChanger(float dt) {
+    RecordChanger& r = demo.vinyl.recordChanger;
+    r.angle += 45.0f * dt;
+    if (r.scaleTween.active) {
+        r.scaleTween.advance(dt);
+        r.scale = r.scaleTween.value;
+    }
+    if (r.opacityTween.active) {
+        r.opacityTween.advance(dt);
+        r.opacity = r.opacityTween.value;
+    }
+
+    r.stateTime += dt;
+    switch (r.state) {
+    case 0:
+        if (r.stateTime > 3.0f) {
+            r.scaleTween.start(r.scale, 1.0f, 0.5f, Easing::BackIn, 0.0f);
+            nextState(r, 1);
+        }
+        break;
+    case 1:
+        if (r.stateTime > 0.25f && !r.labelLatch) {
+            r.labelIndex += 1;
+            r.labelLatch = true;
+            r.opacity = 0.0f;
+            r.opacityTween.start(0.0f, 1.0f, 0.5f, Easing::CircIn, 0.0f);
+        }
+        if (r.stateTime > 0.5f) {
+            burstStars();
+            r.labelLatch = false;
+            nextState(r, 2);
+        }
+        break;
+    case 2:
+        if (r.stateTime > 4.0f) {
+            r.opacityTween.start(1.0f, 0.0f, 0.5f, Easing::CircIn, 0.0f);
+            r.scaleTween.start(r.scale, 0.4f, 0.5f, Easing::BackIn, 0.0f);
+            nextState(r, 0);
+            if (!(r.labelIndex + 1 < static_cast<std::int32_t>(r.labels.size()))) {
+                r.state = 3;
+                r.labelIndex = -1;
+            }
+        }
+        break;
+    case 3:
+        if (r.stateTime > 2.5f) {
+            r.scaleTween.start(r.scale, 0.0f, 0.5f, Easing::BackIn, 0.0f);
+            r.state = 4;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+SceneId vinylScrollerScene(float dt) {
+    VinylState& s = demo.vinyl;
+    if (s.vinylFirstFrame) {
+        setUp(s);
+    }
+
+    s.vinylSceneTime += dt;
+    demo.rippleShader.setUniform("time", 2.0f * sinf64(s.vinylSceneTime) + 2.0f);
+
+    if (s.vinylStep == 0 && s.vinylSceneTime > 43.0f) {
+        fadeToBlack(1.0f / 3.0f);
+        s.vinylSceneTime = 0.0f;
+        s.vinylStep = 1;
+    } else if (s.vinylStep == 1 && s.vinylSceneTime > 3.5f) {
+        s.vinylResult = Scene::Party;
+    }
+
+    demo.frameTarget.clear(sf::Color(32, 132, 141, 255));
+
+    s.spectrumRect.left -= 800.0f * dt;
+    s.spectrumBand->setTextureRect(s.spectrumRect);
+    demo.workTargetB.draw(*s.spectrumBand);
+    demo.workTargetB.display();
+    demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
+
+    drawIfPresent(demo.frameTarget, s.vinylFrame);
+
+    updateRecordChanger(dt);
+    RecordChanger& r = s.recordChanger;
+    if (s.bigVinyl != nullptr) {
+        s.bigVinyl->setRotation(r.angle);
+        s.bigVinyl->setScale(r.scale, r.scale);
+        demo.frameTarget.draw(*s.bigVinyl);
+    }
+    if (r.labelIndex >= 0 && r.labelIndex < static_cast<std::int32_t>(r.labels.size())) {
+        if (sf::Sprite* label = r.labels[static_cast<std::size_t>(r.labelIndex)]) {
+            label->setPosition(960.0f, 540.0f);
+            label->setRotation(r.angle);
+            label->setScale(r.scale, r.scale);
+            label->setColor(sf::Color(255, 255, 255, alphaByte(r.opacity)));
+            demo.frameTarget.draw(*label);
+        }
+    }
+
+    advanceScroller(dt);
+    drawScroller(demo.frameTarget);
+    drawIfPresent(demo.frameTarget, s.vinylFrameSides);
+
+    ParticleManager::update(dt);
+    ParticleManager::draw();
+    return s.vinylResult;
+}
