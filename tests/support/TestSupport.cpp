@@ -189,3 +189,37 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfte
 }
 
 } // namespace test
+
+#include "runtime/DemoState.hpp"
+
+#include <SFML/OpenGL.hpp>
+
+namespace test {
+
+namespace {
+void setScissor(sf::RenderTarget& target, bool on) {
+    target.setActive(true);
+    if (on) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 1, 1);
+    } else {
+        glDisable(GL_SCISSOR_TEST);
+    }
+}
+} // namespace
+
+void clipDrawingToOnePixel(sf::RenderWindow& window) {
+    for (sf::RenderTarget* target : std::initializer_list<sf::RenderTarget*>{
+             &window, &demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
+        setScissor(*target, true);
+    }
+}
+
+void unclipDrawing(sf::RenderWindow& window) {
+    for (sf::RenderTarget* target : std::initializer_list<sf::RenderTarget*>{
+             &window, &demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
+        setScissor(*target, false);
+    }
+}
+
+} // namespace test

@@ -75,3 +75,12 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfte
 void linkAssets(const std::filesystem::path& dir);
 
 } // namespace test
+
+namespace test {
+// Makes every later draw and clear of the window and the three render targets touch a single
+// pixel (a 1x1 scissor box). The show's logic runs unchanged at a fraction of the cost, for
+// tests that check timelines over thousands of frames rather than pictures.
+void clipDrawingToOnePixel(sf::RenderWindow& window);
+// Undoes clipDrawingToOnePixel.
+void unclipDrawing(sf::RenderWindow& window);
+} // namespace test
