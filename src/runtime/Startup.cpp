@@ -65,6 +65,12 @@ void startUpShadersAndFont() {
 
     // Drawing every letter once makes the font build its glyphs (size 256, outline 12) now
     // rather than in the middle of the show. The frame loop's first clear removes it.
+    // The later scrollers run at size 128 and one message has full stops: build those glyphs
+    // too, so that no scene's first frame stalls on rasterising letters.
+    s.scrollerText.setString("ABCDEFGHIJKLMNOPQRSTUVWXYZ .");
+    s.scrollerText.setCharacterSize(128);
+    demo.window->draw(s.scrollerText);
+    s.scrollerText.setCharacterSize(256);
     s.scrollerText.setString("ABCDEFGHIJKLMNOPQRSTUVWXYZ ");
     demo.window->draw(s.scrollerText);
 
