@@ -9,6 +9,7 @@
 #include "runtime/DemoState.hpp"
 #include "runtime/RenderTargets.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -21,6 +22,14 @@ void startUpWindow(sf::RenderWindow& window) {
     const sf::Uint32 style = demo.config.fullscreen ? sf::Style::Fullscreen : sf::Style::Default;
     window.create(sf::VideoMode(1920, 1080, 32), "Ain't zilchy but a (symbol) klomp", style,
                   sf::ContextSettings());
+    if (!demo.config.fullscreen) {
+        // SFML 2.5 on X11 centres a new window vertically by the screen's width, which puts a
+        // 1920x1080 window 420 px down a 1920x1080 desktop: centre it on the desktop instead.
+        const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
+        const int x = std::max(0, (static_cast<int>(desktop.width) - 1920) / 2);
+        const int y = std::max(0, (static_cast<int>(desktop.height) - 1080) / 2);
+        window.setPosition(sf::Vector2i(x, y));
+    }
     window.setVerticalSyncEnabled(demo.config.vsync);
     window.setActive(true);
     window.setMouseCursorVisible(false);
