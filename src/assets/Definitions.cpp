@@ -1,6 +1,7 @@
 #include "assets/Definitions.hpp"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -27,6 +28,11 @@ bool parseDefinitionFile(const char* prefix, const std::string& path, nlohmann::
     } catch (const nlohmann::json::exception& error) {
         std::cerr << prefix << "Error while parsing JSON." << std::endl;
         std::cerr << error.what() << std::endl;
+    } catch (const std::ios_base::failure&) {
+        // The path opened but cannot be read (a directory does that): no file to read.
+        std::cerr << prefix << "Unable to open file " << path << "." << std::endl;
+        document = nlohmann::json();
+        return false;
     }
     file.close();
     return true;
@@ -45,18 +51,18 @@ bool readDefinitionEntries(const DefinitionFormat& format, const nlohmann::json&
         return false;
     }
     const nlohmann::json& section = document.at(format.sectionKey);
-    if (!section.is_object() && !section.is_null()) {
-        // Walking a non-object section makes the library refuse key(); report that message.
+    if (section.is_null()) {
+        return true;
+    }
+    if (!section.is_object()) {
+        // An array or a scalar has no entry keys (the library's items() would even invent
+        // index keys for an array). Let the library describe the wrong type in its own words,
+        // whatever the section holds, an empty array included.
         try {
-            for (const auto& item : section.items()) {
-                (void)item.key();
-            }
+            (void)section.get<nlohmann::json::object_t>(); // throws: not an object
         } catch (const nlohmann::json::exception& error) {
             reportEntryError(format.prefix, format.sectionKey, error);
         }
-        return true;
-    }
-    if (section.is_null()) {
         return true;
     }
     for (const auto& [key, entry] : section.items()) {
@@ -73,6 +79,12 @@ bool readDefinitionEntries(const DefinitionFormat& format, const nlohmann::json&
         }
     }
     return true;
+}
+
+bool isSpecialFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
 }
 
 namespace {

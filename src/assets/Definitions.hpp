@@ -44,6 +44,11 @@ template <typename T> T readOptional(const nlohmann::json& entry, const char* na
     return it == entry.end() ? fallback : it->template get<T>();
 }
 
+// True when `path` names something that exists but is no regular file (a folder, a device, a
+// pipe). The audio loaders refuse such paths up front: given a folder, some of the audio
+// library's decoders read forever.
+bool isSpecialFile(const std::string& path);
+
 // Reads a 32-bit integer the way the definition files allow: integers, floating-point
 // numbers (truncated toward zero) and booleans (1 or 0).
 int readInt(const nlohmann::json& value);

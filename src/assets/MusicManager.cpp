@@ -72,6 +72,14 @@ void MusicManager::play(const std::string& key, bool loop, double startOffset) {
         return;
     }
     sf::Music* stream = currentMusic();
+    if (isSpecialFile(song->file)) {
+        // Opening would stop the current song before failing; so does this.
+        if (stream != nullptr) {
+            stream->stop();
+        }
+        std::cerr << "MusicManager: Unable to load music file " << song->file << "." << std::endl;
+        return;
+    }
     if (stream == nullptr) {
         // No audio device: nothing streams, but a missing file is still reported.
         sf::InputSoundFile probe;

@@ -10,7 +10,10 @@
 namespace {
 const DefinitionFormat kFormat{"SoundManager: ", "sounds", "file",
                                "Missing properties in soundsfile.", nullptr};
-}
+// The most voices one sound may have: every voice holds one of the audio device's sources,
+// of which OpenAL Soft offers 256 in all.
+constexpr std::int32_t kMaxVoices = 256;
+} // namespace
 
 std::unordered_map<std::string, std::unique_ptr<SoundPool>> SoundManager::pools;
 bool SoundManager::soundMuted = false;
@@ -43,6 +46,14 @@ bool SoundManager::add(const std::string& key, const std::string& file, std::int
     }
     if (instances < 0) {
         instances = 0;
+    }
+    if (instances > kMaxVoices) {
+        std::cerr << "SoundManager: Too many instances for [" << key << "]" << std::endl;
+        return false;
+    }
+    if (isSpecialFile(file)) {
+        std::cerr << "SoundManager: Unable to load file " << file << "." << std::endl;
+        return false;
     }
     auto pool = std::make_unique<SoundPool>();
     if (audioOutputAvailable(kFormat.prefix)) {
@@ -79,6 +90,11 @@ SoundPool* SoundManager::find(const std::string& key) {
         return nullptr;
     }
     return it->second.get();
+}
+
+const SoundPool* SoundManager::pool(const std::string& key) {
+    const auto it = pools.find(key);
+    return it == pools.end() ? nullptr : it->second.get();
 }
 
 void SoundManager::play(const std::string& key) {

@@ -28,6 +28,9 @@ class SoundManager {
     static void play(const std::string& key);
     // Stops every voice of the sound.
     static void stop(const std::string& key);
+    // The pool registered under `key`, or null, without a diagnostic: read-only access to the
+    // voices' states for checks and tools. The show itself only plays and stops by key.
+    static const SoundPool* pool(const std::string& key);
 
     static bool soundMuted;
 

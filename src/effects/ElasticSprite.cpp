@@ -4,6 +4,7 @@
 #include <SFML/Graphics/Shader.hpp>
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -109,6 +110,14 @@ void main()
 }
 )";
 
+// sf::Shader takes uniform names as std::string; these are longer than the standard library's
+// short-string buffer, so passing them as literals would allocate on every draw.
+const std::string kLeftRatio = "textureRectLeftRatio";
+const std::string kTopRatio = "textureRectTopRatio";
+const std::string kWidthRatio = "textureRectWidthRatio";
+const std::string kHeightRatio = "textureRectHeightRatio";
+const std::string kTargetHeight = "renderTargetHeight";
+
 struct ElasticShaders {
     sf::Shader bilinear;
     sf::Shader perspective;
@@ -134,9 +143,10 @@ sf::Glsl::Vec4 toVec4(const sf::Color& colour) {
     return sf::Glsl::Vec4(colour);
 }
 
+// The squared length in float, its square root in double, narrowed once.
 float length(sf::Vector2f v) {
-    return static_cast<float>(
-        std::sqrt(static_cast<double>(v.x) * v.x + static_cast<double>(v.y) * v.y));
+    const float squared = v.x * v.x + v.y * v.y;
+    return static_cast<float>(std::sqrt(static_cast<double>(squared)));
 }
 
 } // namespace
@@ -303,12 +313,12 @@ void ElasticSprite::draw(sf::RenderTarget& target, sf::RenderStates states) cons
         const float tw = static_cast<float>(texture->getSize().x);
         const float th = static_cast<float>(texture->getSize().y);
         shader.setUniform("texture", *texture);
-        shader.setUniform("textureRectLeftRatio", textureRect.left / tw);
-        shader.setUniform("textureRectTopRatio", textureRect.top / th);
-        shader.setUniform("textureRectWidthRatio", textureRect.width / tw);
-        shader.setUniform("textureRectHeightRatio", textureRect.height / th);
+        shader.setUniform(kLeftRatio, textureRect.left / tw);
+        shader.setUniform(kTopRatio, textureRect.top / th);
+        shader.setUniform(kWidthRatio, textureRect.width / tw);
+        shader.setUniform(kHeightRatio, textureRect.height / th);
     }
-    shader.setUniform("renderTargetHeight", static_cast<int>(target.getSize().y));
+    shader.setUniform(kTargetHeight, static_cast<int>(target.getSize().y));
     const char* const names[4] = {"v0", "v1", "v2", "v3"};
     const char* const colourNames[4] = {"c0", "c1", "c2", "c3"};
     for (int i = 0; i < 4; ++i) {

@@ -11,9 +11,19 @@
 namespace {
 
 const char* const kPrefix = "ParticleSystem: ";
+// The most slots one pool may have (the show's systems use 100). Larger pools would cost
+// memory and per-frame time beyond reason, and cannot always be allocated at all.
+constexpr std::int32_t kMaxPoolSize = 100000;
+
+// One number 0..32767 from the C library's rand(). The draws are scaled by 1/32767, so a
+// library whose RAND_MAX is larger (glibc: 2^31 - 1) would throw values far outside their
+// ranges; its top 15 bits are taken instead. Where RAND_MAX is 32767 this is rand() itself.
+int random15() {
+    return std::rand() / (RAND_MAX / 32768 + 1);
+}
 
 float randomBetween(const Range& range) {
-    const int r = std::rand();
+    const int r = random15();
     return (static_cast<float>(r) / 32767.0f) * (range.max - range.min) + range.min;
 }
 
@@ -43,6 +53,10 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t poolSize
     }
     if (poolSize < 0) {
         std::cerr << kPrefix << "Negative pool size for " << path << "." << std::endl;
+        return false;
+    }
+    if (poolSize > kMaxPoolSize) {
+        std::cerr << kPrefix << "Pool size too large for " << path << "." << std::endl;
         return false;
     }
     try {
@@ -120,7 +134,7 @@ void ParticleSystem::fillSlot(Particle& slot, float x, float y) {
     slot.rotspeed = randomBetween(rotspeed);
     slot.scale = randomBetween(scale);
     slot.scalespeed = randomBetween(scalespeed);
-    slot.sprite = sprites[static_cast<std::size_t>(std::rand()) % sprites.size()];
+    slot.sprite = sprites[static_cast<std::size_t>(random15()) % sprites.size()];
     slot.fadein = fadein;
     slot.fadeout = fadeout;
     slot.age = 0.0f;

@@ -41,6 +41,10 @@ void loadConfig() {
         std::cerr << "config.json: Error while parsing JSON." << std::endl;
         std::cerr << error.what() << std::endl;
         return;
+    } catch (const std::ios_base::failure&) {
+        // The name opened but cannot be read (a directory does that): no file to read.
+        std::cerr << "Config.json missing." << std::endl;
+        return;
     }
     file.close();
 

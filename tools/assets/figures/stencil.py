@@ -1,13 +1,22 @@
 """stencilart: a three-layer spray-paint stencil of a hooded kid carrying a boombox on the
 shoulder.  The layers (off-white, pink, black) are flat cut shapes with the little bridges a
 real stencil needs; after rendering, a seeded overspray haze and paint stipple are added
-around the cut edges so it looks sprayed rather than printed.  Feet stand on y = 860."""
+around the cut edges so it looks sprayed rather than printed.
+
+The show stands it at the bottom edge with its origin (280, 360) there, so only the top 360 px
+show at first: the hood, the face and the boombox peek up under the title words, and the rest
+of the figure comes into view as it is flung off the screen.  The figure is drawn on a
+560x900 design grid (feet on y = 860) and set into the picture at 0.9 scale, its hood near the
+top edge."""
 import numpy as np
 from PIL import Image, ImageFilter
 
 from common import svg_doc
 
-W, H = 560, 900
+W, H = 560, 760
+# Design grid to picture: x' = 0.9 x + 28 (the body's centre line x = 280 stays put),
+# y' = 0.9 y - 32 (the hood's top, y = 58, comes to about 20 px).
+PLACE = "translate(28 -32) scale(0.9)"
 BLACK, PINK, LIGHT = "#15121a", "#ff2e88", "#f3ece2"
 
 
@@ -82,7 +91,7 @@ def stencil_svg():
     for x, y, ln, w, col in drips:
         b.append(f'<path d="M{x},{y - 4} L{x},{y + ln}" stroke="{col}" stroke-width="{w}" stroke-linecap="round"/>')
         b.append(f'<circle cx="{x}" cy="{y + ln + 1}" r="{w * 0.85:.2f}" fill="{col}"/>')
-    return svg_doc(W, H, "".join(b))
+    return svg_doc(W, H, f'<g transform="{PLACE}">' + "".join(b) + "</g>")
 
 
 def spray(img):

@@ -9,49 +9,59 @@ W, H = 1920, 1080
 # --------------------------------------------------------------------------- sun
 
 def sun():
-    S, c = 640, 320
-    n = 16
-    rays = []
+    """Sun with a face-free disc of 360 px and twenty long, thin blade-like rays reaching to
+    the picture's edge. In the intro it turns behind the 560 px record on black, so the rays
+    keep most of their width out past r = 300 (where they show around the record) and carry
+    a warm glow of their own; in the brick-wall scene it lies over the text scroller, so the
+    rays stay slim with clear gaps between them and the disc's glow stays close to it."""
+    S, c = 760, 380
+    n = 20
+    disc = 180                      # disc radius
+    base = disc - 14                # rays start under the disc's outline
+    rays, glow = [], []
     for i in range(n):
         a = 2 * np.pi * i / n - np.pi / 2
-        tip = 306 if i % 2 == 0 else 252
-        half = np.pi / n * 0.78
-        base = 150
-        bx0, by0 = c + base * np.cos(a - half), c + base * np.sin(a - half)
-        bx1, by1 = c + base * np.cos(a + half), c + base * np.sin(a + half)
-        mx, my = c + (base - 4) * np.cos(a), c + (base - 4) * np.sin(a)
-        tx, ty = c + tip * np.cos(a), c + tip * np.sin(a)
-        light, dark = ("#ffd43b", "#ff9a1f") if i % 2 == 0 else ("#ffb02e", "#f2701a")
+        long_ray = i % 2 == 0
+        tip = 372 if long_ray else 350
+        w0, w1 = (11.0, 8.5) if long_ray else (10.0, 7.5)   # half-widths at base and shoulder
+        shoulder = base + 0.72 * (tip - base)
+        ux, uy = np.cos(a), np.sin(a)            # along the ray
+        vx, vy = -uy, ux                         # across it
+
+        def at(r, w):
+            return f"{c + r * ux + w * vx:.1f} {c + r * uy + w * vy:.1f}"
+
+        blade = (f"M{at(base, -w0)} L{at(shoulder, -w1)} L{at(tip, 0)} "
+                 f"L{at(shoulder, w1)} L{at(base, w0)} Z")
+        half = f"M{at(base, -w0)} L{at(shoulder, -w1)} L{at(tip, 0)} L{at(base, 0)} Z"
+        light, dark = ("#ffd43b", "#ff9a1f") if long_ray else ("#ffb02e", "#f2701a")
+        glow.append(f'<path d="{blade}" fill="#ffb21f"/>')
         rays.append(
-            f'<path d="M{bx0:.1f} {by0:.1f} L{tx:.1f} {ty:.1f} L{bx1:.1f} {by1:.1f} Z" '
-            f'fill="{dark}" stroke="{INK}" stroke-width="9" stroke-linejoin="round"/>'
-            f'<path d="M{bx0:.1f} {by0:.1f} L{tx:.1f} {ty:.1f} L{mx:.1f} {my:.1f} Z" '
-            f'fill="{light}"/>'
-            f'<path d="M{bx0:.1f} {by0:.1f} L{tx:.1f} {ty:.1f} L{bx1:.1f} {by1:.1f} Z" '
-            f'fill="none" stroke="{INK}" stroke-width="9" stroke-linejoin="round"/>')
-    dots = []
-    for i in range(n):
-        a = 2 * np.pi * (i + 0.5) / n - np.pi / 2
-        dots.append(f'<circle cx="{c + 196 * np.cos(a):.1f}" cy="{c + 196 * np.sin(a):.1f}" '
-                    f'r="7" fill="#ffe27a" stroke="{INK}" stroke-width="4"/>')
+            f'<path d="{blade}" fill="{dark}"/>'
+            f'<path d="{half}" fill="{light}"/>'
+            f'<path d="{blade}" fill="none" stroke="{INK}" stroke-width="5" '
+            f'stroke-linejoin="round"/>')
+    r_ring, r_shade, r_light = disc - 32, disc - 14, disc - 48
     svg = f"""<svg xmlns="http://www.w3.org/2000/svg" width="{S}" height="{S}">
 <defs>
  <filter id="glow" x="-30%" y="-30%" width="160%" height="160%">
-  <feGaussianBlur stdDeviation="26"/></filter>
+  <feGaussianBlur stdDeviation="16"/></filter>
+ <filter id="rayglow" x="-10%" y="-10%" width="120%" height="120%">
+  <feGaussianBlur stdDeviation="5"/></filter>
  <radialGradient id="disc" cx="0.4" cy="0.36" r="0.75">
   <stop offset="0" stop-color="#fff27a"/><stop offset="0.55" stop-color="#ffc629"/>
   <stop offset="1" stop-color="#ff8a17"/></radialGradient>
 </defs>
-<circle cx="{c}" cy="{c}" r="220" fill="#ffb21f" opacity="0.55" filter="url(#glow)"/>
+<circle cx="{c}" cy="{c}" r="{disc + 22}" fill="#ffb21f" opacity="0.5" filter="url(#glow)"/>
+<g opacity="0.55" filter="url(#rayglow)">{''.join(glow)}</g>
 {''.join(rays)}
-{''.join(dots)}
-<circle cx="{c}" cy="{c}" r="168" fill="url(#disc)" stroke="{INK}" stroke-width="10"/>
-<circle cx="{c}" cy="{c}" r="138" fill="none" stroke="#ff9a1f" stroke-width="5" opacity="0.7"/>
-<path d="M{c + 150} {c + 40} A 155 155 0 0 1 {c + 40} {c + 150}" stroke="#f0661a" stroke-width="16"
-      fill="none" stroke-linecap="round" opacity="0.8"/>
-<path d="M{c - 118} {c - 40} A 124 124 0 0 1 {c - 40} {c - 118}" stroke="#fffbe0" stroke-width="18"
-      fill="none" stroke-linecap="round"/>
-<circle cx="{c - 128}" cy="{c + 2}" r="9" fill="#fffbe0"/>
+<circle cx="{c}" cy="{c}" r="{disc}" fill="url(#disc)" stroke="{INK}" stroke-width="10"/>
+<circle cx="{c}" cy="{c}" r="{r_ring}" fill="none" stroke="#ff9a1f" stroke-width="5" opacity="0.7"/>
+<path d="M{c + r_shade - 4} {c + 44} A {r_shade} {r_shade} 0 0 1 {c + 44} {c + r_shade - 4}"
+      stroke="#f0661a" stroke-width="16" fill="none" stroke-linecap="round" opacity="0.8"/>
+<path d="M{c - r_light + 8} {c - 44} A {r_light} {r_light} 0 0 1 {c - 44} {c - r_light + 8}"
+      stroke="#fffbe0" stroke-width="18" fill="none" stroke-linecap="round"/>
+<circle cx="{c - r_light + 2}" cy="{c + 4}" r="9" fill="#fffbe0"/>
 </svg>"""
     return render_svg(svg, S, S)
 

@@ -44,22 +44,27 @@ def _record(size, radius, dead_r, seed):
 
 
 def vinyl():
-    size = 800
-    rec, r = _record(size, 392.0, 150.0, 71)
+    """The intro's record, 560 px: small enough that the sun's rays show around it."""
+    size = 560
+    rec, r = _record(size, 274.0, 105.0, 71)
     label = render_svg(_vinyl_label_svg(size), size, size)
     out = over(rec, label)
-    out[..., 3] *= np.clip(r - 10.0 + 0.5, 0, 1)  # spindle hole
+    out[..., 3] *= np.clip(r - 7.0 + 0.5, 0, 1)  # spindle hole
     return out
 
 
+VINYL_DESIGN = 800  # the label is drawn on an 800 px design and scaled to the record
+
+
 def _vinyl_label_svg(size):
-    c = size / 2
+    c = VINYL_DESIGN / 2
     R = 146
     text = arc_text("KRV RECORDINGS \u2022 SIDE A", c, c, R - 26, 17, "#ffe9d0",
                     spacing=1.5)
     bottom = arc_text("33\u2153 RPM \u2022 STEREO", c, c, R - 44, 14,
                       "#ffe9d0", bottom=True, spacing=1.2)
-    return f"""<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}">
+    return f"""<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}"
+     viewBox="0 0 {VINYL_DESIGN} {VINYL_DESIGN}">
 <defs>
  <radialGradient id="lg" cx="0.42" cy="0.38" r="0.7">
   <stop offset="0" stop-color="#f04438"/><stop offset="1" stop-color="#b4151c"/>
