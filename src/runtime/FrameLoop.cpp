@@ -111,6 +111,7 @@ void runFrame(float dt) {
 }
 
 void runFrameLoop() {
+    const FrameContextHold hold;
     sf::Clock clock;
     clock.restart();
     while (demo.running) {

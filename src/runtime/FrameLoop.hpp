@@ -1,4 +1,5 @@
 #pragma once
+#include <SFML/Window/GlResource.hpp>
 
 // Darkens the picture from fully visible to black in 1/speed seconds.
 void fadeToBlack(float speed);
@@ -13,3 +14,10 @@ void renderFrame(float dt);
 void runFrame(float dt);
 // The clock-driven loop: one frame per displayed frame until the show ends.
 void runFrameLoop();
+
+// Keeps SFML's per-thread record of the current GL context alive while it lives. Without an
+// outer holder SFML creates and frees that record for every texture bind, uniform and clear,
+// which is heap traffic on every frame; the loop (and the tools that step frames) hold one.
+class FrameContextHold : sf::GlResource {
+    TransientContextLock lock;
+};
