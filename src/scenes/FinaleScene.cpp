@@ -24,16 +24,16 @@ void setUp(FinaleState& s) {
     }
     s.logoRect = sf::FloatRect(0.0f, 0.0f, 812.0f, 636.0f);
 
-    s.finaleLogo.emplace();
-    ElasticSprite& logo = *s.finaleLogo;
+    // Without its texture the logo would be a blank white quad: the scene then has none.
     if (const sf::Texture* texture = TextureManager::get("krv-white")) {
+        ElasticSprite& logo = s.finaleLogo.emplace();
         logo.setTexture(*texture, false);
+        logo.setTextureRect(s.logoRect);
+        logo.setUseShader();
+        logo.enablePerspective();
+        logo.setOrigin(406.0f, 318.0f);
+        logo.setPosition(960.0f, 540.0f);
     }
-    logo.setTextureRect(s.logoRect);
-    logo.setUseShader();
-    logo.enablePerspective();
-    logo.setOrigin(406.0f, 318.0f);
-    logo.setPosition(960.0f, 540.0f);
 
     clearStickers();
     const char* const credits[3] = {"c_alpha", "c_bravo", "c_charlie"};
@@ -99,14 +99,16 @@ SceneId finaleScene(float dt) {
         }
     }
 
-    ElasticSprite& logo = *s.finaleLogo;
-    logo.setRotation(60.0f * sinf64(2.0f * s.finaleTime));
-    logo.setScale(0.75f, 0.75f);
-    for (unsigned int i = 0; i < 4; ++i) {
-        logo.setCornerOffset(i, corners[i]);
+    if (s.finaleLogo) {
+        ElasticSprite& logo = *s.finaleLogo;
+        logo.setRotation(60.0f * sinf64(2.0f * s.finaleTime));
+        logo.setScale(0.75f, 0.75f);
+        for (unsigned int i = 0; i < 4; ++i) {
+            logo.setCornerOffset(i, corners[i]);
+        }
+        logo.setTextureRect(s.logoRect);
+        demo.workTargetB.draw(logo);
     }
-    logo.setTextureRect(s.logoRect);
-    demo.workTargetB.draw(logo);
     demo.workTargetB.display();
 
     advanceScroller(dt);

@@ -17,7 +17,7 @@ struct FinaleState {
     float finaleSunAngle = 0.0f;
     bool finaleSunShown = false;
     Tween finaleSunTween;
-    std::optional<ElasticSprite> finaleLogo;
+    std::optional<ElasticSprite> finaleLogo; // made by the first frame; none without its texture
     sf::FloatRect logoRect;
 };
 

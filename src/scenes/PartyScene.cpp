@@ -68,16 +68,16 @@ void setUp(PartyState& s) {
                    shaderFor(row.look));
     }
 
-    s.partyWall.emplace();
-    ElasticSprite& wall = *s.partyWall;
-    wall.setUseShader();
+    // Without its texture the wall would be a blank white quad: the scene then has none.
     if (const sf::Texture* bricks = TextureManager::get("brickwall")) {
+        ElasticSprite& wall = s.partyWall.emplace();
+        wall.setUseShader();
         wall.setTexture(*bricks, false);
+        wall.setTextureRect(demo.wallRect);
+        wall.enablePerspective();
+        wall.setPosition(960.0f, 540.0f);
+        wall.setOrigin(1024.0f, 1024.0f);
     }
-    wall.setTextureRect(demo.wallRect);
-    wall.enablePerspective();
-    wall.setPosition(960.0f, 540.0f);
-    wall.setOrigin(1024.0f, 1024.0f);
 
     SceneObject& walker = s.bravoWalker;
     walker.frames.clear();
@@ -161,8 +161,10 @@ SceneId partyScene(float dt) {
     }
 
     demo.wallRect.left -= 256.0f * dt;
-    s.partyWall->setTextureRect(demo.wallRect);
-    demo.frameTarget.draw(*s.partyWall);
+    if (s.partyWall) {
+        s.partyWall->setTextureRect(demo.wallRect);
+        demo.frameTarget.draw(*s.partyWall);
+    }
 
     updateStickers(dt);
     drawStickers();

@@ -14,7 +14,7 @@ struct PartyState {
     bool partyFirstFrame = true;
     std::int32_t partyStep = 0;
     float partyStepTime = 0.0f;
-    std::optional<ElasticSprite> partyWall;
+    std::optional<ElasticSprite> partyWall; // made by the first frame; none without its texture
     SceneObject bravoWalker;
     SceneObject crossStar;
     float crossStarPulse = 1.0f;

@@ -41,17 +41,17 @@ void setUp(VinylState& s) {
     scroller.scrollerShadow = false;
 
     s.spectrumRect = sf::FloatRect(0.0f, 0.0f, 1920.0f, 1080.0f);
-    s.spectrumBand.emplace();
-    ElasticSprite& band = *s.spectrumBand;
-    band.setUseShader();
+    // Without its texture the band would be a blank white quad: the scene then has none.
     if (const sf::Texture* spectrum = TextureManager::get("spectrum")) {
+        ElasticSprite& band = s.spectrumBand.emplace();
+        band.setUseShader();
         band.setTexture(*spectrum, false);
+        band.enablePerspective();
+        band.setCornerOffset(1, sf::Vector2f(0.0f, 2500.0f));
+        band.setCornerOffset(0, sf::Vector2f(0.0f, -2500.0f));
+        band.setPosition(960.0f, 540.0f);
+        band.setOrigin(960.0f, 540.0f);
     }
-    band.enablePerspective();
-    band.setCornerOffset(1, sf::Vector2f(0.0f, 2500.0f));
-    band.setCornerOffset(0, sf::Vector2f(0.0f, -2500.0f));
-    band.setPosition(960.0f, 540.0f);
-    band.setOrigin(960.0f, 540.0f);
 
     s.vinylFrame = centred("frame");
     s.vinylFrameSides = centred("frame-sides");
@@ -162,10 +162,12 @@ SceneId vinylScrollerScene(float dt) {
     demo.frameTarget.clear(sf::Color(32, 132, 141, 255));
 
     s.spectrumRect.left -= 800.0f * dt;
-    s.spectrumBand->setTextureRect(s.spectrumRect);
-    demo.workTargetB.draw(*s.spectrumBand);
-    demo.workTargetB.display();
-    demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
+    if (s.spectrumBand) {
+        s.spectrumBand->setTextureRect(s.spectrumRect);
+        demo.workTargetB.draw(*s.spectrumBand);
+        demo.workTargetB.display();
+        demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
+    }
 
     drawIfPresent(demo.frameTarget, s.vinylFrame);
 

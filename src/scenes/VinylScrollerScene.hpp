@@ -30,7 +30,7 @@ struct VinylState {
     float vinylSceneTime = 0.0f;
     std::int32_t vinylStep = 0;
     SceneId vinylResult = 2;
-    std::optional<ElasticSprite> spectrumBand;
+    std::optional<ElasticSprite> spectrumBand; // made by the first frame; none without its texture
     sf::FloatRect spectrumRect;
     sf::Sprite* vinylFrame = nullptr;
     sf::Sprite* vinylFrameSides = nullptr;

@@ -27,17 +27,18 @@ void setUp(WallScrollerState& s) {
         s.wallScrollerSun->setPosition(960.0f, 540.0f);
     }
 
-    s.wallScrollerWall.emplace();
-    ElasticSprite& wall = *s.wallScrollerWall;
-    wall.setUseShader();
+    // Without its texture the wall would be a blank white quad over the whole frame: the
+    // scene then goes on without a wall.
     if (const sf::Texture* bricks = TextureManager::get("brickwall")) {
+        ElasticSprite& wall = s.wallScrollerWall.emplace();
+        wall.setUseShader();
         wall.setTexture(*bricks, false);
+        wall.enablePerspective();
+        wall.setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
+        wall.setCornerOffset(3, sf::Vector2f(0.0f, -2500.0f));
+        wall.setPosition(960.0f, 540.0f);
+        wall.setOrigin(1024.0f, 1024.0f);
     }
-    wall.enablePerspective();
-    wall.setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
-    wall.setCornerOffset(3, sf::Vector2f(0.0f, -2500.0f));
-    wall.setPosition(960.0f, 540.0f);
-    wall.setOrigin(1024.0f, 1024.0f);
 
     Scroller& scroller = demo.scroller;
     scroller.scrollerMessage = kWallScrollerMessage;
@@ -109,8 +110,10 @@ SceneId wallScrollerScene(float dt) {
     timeline(s);
 
     demo.wallRect.left -= 256.0f * dt;
-    s.wallScrollerWall->setTextureRect(demo.wallRect);
-    demo.frameTarget.draw(*s.wallScrollerWall);
+    if (s.wallScrollerWall) {
+        s.wallScrollerWall->setTextureRect(demo.wallRect);
+        demo.frameTarget.draw(*s.wallScrollerWall);
+    }
 
     updateStickers(dt);
     drawStickers();

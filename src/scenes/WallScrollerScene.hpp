@@ -12,7 +12,8 @@ struct WallScrollerState {
     bool wallScrollerFirstFrame = true;
     std::int32_t wallScrollerStep = 0;
     float wallScrollerStepTime = 0.0f;
-    std::optional<ElasticSprite> wallScrollerWall;
+    std::optional<ElasticSprite>
+        wallScrollerWall; // made by the first frame; none without its texture
     float wallScrollerSunOpacity = 0.0f;
     float wallScrollerSunAngle = 0.0f;
     sf::Sprite* wallScrollerSun = nullptr;
