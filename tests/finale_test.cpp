@@ -21,7 +21,7 @@ bool sunColoured(sf::Color c) {
 
 // Blue of the blueprint showing through a peephole, not the white of the logo or a card.
 bool blueprintBlue(const show::Mean& m) {
-    return m.b > m.r + 50 && m.b > m.g + 20;
+    return m.b > m.r + 30 && m.b > m.g + 20;
 }
 
 class Finale : public ::testing::Test {

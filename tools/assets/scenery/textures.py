@@ -137,10 +137,12 @@ def brickwall():
     rgb = rgb * (1 - 0.35 * grime[..., None])
     rgb = np.clip(rgb, 0, 1)
 
-    # Mortar: light grey, semi-transparent so the page behind sets its brightness.
+    # Mortar: light grey and slightly see-through: the page behind the title brightens it,
+    # while over an empty frame (alpha counts twice once the frame reaches the window) it
+    # still reads as mid-grey rather than black.
     m_noise = periodic_noise(S, S, 0.8, 38)
     m_rgb = np.stack([0.80 + 0.04 * m_noise, 0.79 + 0.04 * m_noise, 0.76 + 0.04 * m_noise], -1)
-    m_alpha = np.clip(100 / 255 + 0.05 * m_noise, 0.3, 0.48)
+    m_alpha = np.clip(200 / 255 + 0.05 * m_noise, 0.72, 0.86)
     # Bricks cast a slight shade onto the mortar just below/right of them.
     cov_shift = np.roll(np.roll(cover, 3, 0), 2, 1)
     m_rgb = m_rgb * (1 - 0.25 * cov_shift[..., None])
