@@ -190,36 +190,13 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfte
 
 } // namespace test
 
-#include "runtime/DemoState.hpp"
-
-#include <SFML/OpenGL.hpp>
+#include "runtime/DrawingClip.hpp"
 
 namespace test {
 
-namespace {
-void setScissor(sf::RenderTarget& target, bool on) {
-    target.setActive(true);
-    if (on) {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(0, 0, 1, 1);
-    } else {
-        glDisable(GL_SCISSOR_TEST);
-    }
-}
-} // namespace
+// The window argument names what is clipped; the show's own window is the one that counts.
+void clipDrawingToOnePixel(sf::RenderWindow&) { setDrawingClipped(true); }
 
-void clipDrawingToOnePixel(sf::RenderWindow& window) {
-    for (sf::RenderTarget* target : std::initializer_list<sf::RenderTarget*>{
-             &window, &demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
-        setScissor(*target, true);
-    }
-}
-
-void unclipDrawing(sf::RenderWindow& window) {
-    for (sf::RenderTarget* target : std::initializer_list<sf::RenderTarget*>{
-             &window, &demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
-        setScissor(*target, false);
-    }
-}
+void unclipDrawing(sf::RenderWindow&) { setDrawingClipped(false); }
 
 } // namespace test
