@@ -2,8 +2,9 @@
 //
 //   klomp-effects-bench alloc   heap allocations (operator new) on the main thread across 300
 //                               frames of particles, stickers, the scroller and elastic sprites,
-//                               after a first frame; counted per part, with the first call
-//                               stacks of any allocation
+//                               after a first frame, without and then with SFML's GL context
+//                               record held across the frames; counted per part (number and
+//                               bytes), with the call site of any allocation
 //   klomp-effects-bench time    milliseconds per 1920x1080 frame: three full particle pools and
 //                               a 170-character scroller (size 256, outline 12), against the
 //                               bare frame, each part alone, and both together
@@ -13,32 +14,31 @@
 //
 // Run from the repository root under a display:
 //   ALSOFT_DRIVERS=null tools/with-xvfb.sh build/tools/klomp-effects-bench time
+#include "bench/AllocationCounter.hpp"
+
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ElasticSprite.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
+#include "runtime/FrameLoop.hpp"
 #include "runtime/Startup.hpp"
 
 #include <SFML/OpenGL.hpp>
-#include <SFML/Window/GlResource.hpp>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <execinfo.h>
-#include <new>
+#include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 // ---------------------------------------------------------------------------------------------
-// Allocation counting: every operator new of this process goes through here. Only the main
-// thread counts, and only while a part is being measured.
+// Allocation counting: bench/AllocationCounter replaces operator new and counts the main
+// thread. A part's allocations are what the count grew by while it ran; its call sites are
+// filed under the report round and the part.
 
 namespace {
 
@@ -59,112 +59,44 @@ const char* const kPartNames[PartCount] = {"frame (clear, compose, present)",
                                            "elastic, perspective",
                                            "elastic, bilinear"};
 
-thread_local int currentPart = None;
-thread_local bool insideHook = false;
-long counts[PartCount] = {};
-long bytes[PartCount] = {};
+int reportRound = 0;
+std::uint64_t counts[PartCount] = {};
+std::uint64_t bytes[PartCount] = {};
 
-constexpr int kStacksKept = 6;
-constexpr int kStackDepth = 14;
-struct Stack {
-    int part;
-    std::size_t size;
-    int depth;
-    void* frames[kStackDepth];
-};
-Stack stacks[kStacksKept];
-int stacksKept = 0;
-
-void noteAllocation(std::size_t size) {
-    if (currentPart == None || insideHook) {
-        return;
+// Counts what `part` allocates while this lives (nothing for None).
+class Measure {
+  public:
+    explicit Measure(int part)
+        : part_(part), count_(allocations::counted()), bytes_(allocations::countedBytes()) {
+        if (part_ != None) {
+            allocations::recordSites(true, reportRound * PartCount + part_);
+        }
     }
-    insideHook = true;
-    ++counts[currentPart];
-    bytes[currentPart] += static_cast<long>(size);
-    if (stacksKept < kStacksKept) {
-        Stack& s = stacks[stacksKept++];
-        s.part = currentPart;
-        s.size = size;
-        s.depth = backtrace(s.frames, kStackDepth);
+    ~Measure() {
+        if (part_ == None) {
+            return;
+        }
+        allocations::recordSites(false);
+        counts[part_] += allocations::counted() - count_;
+        bytes[part_] += allocations::countedBytes() - bytes_;
     }
-    insideHook = false;
-}
+    Measure(const Measure&) = delete;
+    Measure& operator=(const Measure&) = delete;
 
-void* allocate(std::size_t size) {
-    noteAllocation(size);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-void* allocateAligned(std::size_t size, std::align_val_t align) {
-    noteAllocation(size);
-    const std::size_t a = static_cast<std::size_t>(align);
-    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-// Counts what `part` allocates while this lives.
-struct Measure {
-    explicit Measure(int part) { currentPart = part; }
-    ~Measure() { currentPart = None; }
+  private:
+    int part_;
+    std::uint64_t count_;
+    std::uint64_t bytes_;
 };
 
 } // namespace
 
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    noteAllocation(size);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    noteAllocation(size);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new(std::size_t size, std::align_val_t align) {
-    return allocateAligned(size, align);
-}
-void* operator new[](std::size_t size, std::align_val_t align) {
-    return allocateAligned(size, align);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-
 // ---------------------------------------------------------------------------------------------
 // The effects scene: what the brick-wall scroller scene draws, without its timeline.
 
-namespace {
+// A named namespace, not an anonymous one: exported names let the allocation report name
+// the functions that call into SFML.
+namespace effectsbench {
 
 const char* const kMessage170 =
     "KLOMP  IS  BACK  WITH  BRICKS  AND  BASS        HOLD  ON  TIGHT        AND  THE  WALL  "
@@ -300,70 +232,66 @@ void effectsFrame(Effects& e, float dt, bool measure) {
     ++e.frame;
 }
 
-void scissor(bool on) {
-    for (sf::RenderTarget* target : std::initializer_list<sf::RenderTarget*>{
-             demo.window, &demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
-        target->setActive(true);
-        if (on) {
-            glEnable(GL_SCISSOR_TEST);
-            glScissor(0, 0, 1, 1);
-        } else {
-            glDisable(GL_SCISSOR_TEST);
-        }
-    }
-}
-
-// SFML 2.5 creates and frees a small "transient context" record (32 bytes) on every call that
-// needs a GL context and finds no such record on the thread: each texture bind, each shader
-// uniform, each clear. Holding one record for the whole frame turns those into a counter.
-class FrameContextHold : sf::GlResource {
-    TransientContextLock lock;
-};
-
-void countFrames(Effects& e, bool holdContext, int frames) {
-    const float dt = 1.0f / 60.0f;
+void countFrames(Effects& e, int frames) {
     for (int i = 0; i < frames; ++i) {
-        if (holdContext) {
-            FrameContextHold hold;
-            effectsFrame(e, dt, true);
-        } else {
-            effectsFrame(e, dt, true);
-        }
+        effectsFrame(e, 1.0f / 60.0f, true);
     }
 }
 
 void report(int frames, const char* how) {
-    long total = 0;
+    std::uint64_t total = 0;
     std::printf("heap allocations (operator new, main thread) over %d frames, %s:\n", frames, how);
     for (int p = 0; p < PartCount; ++p) {
-        std::printf("  %-34s %6ld  (%ld bytes)\n", kPartNames[p], counts[p], bytes[p]);
+        std::printf("  %-34s %6llu  (%llu bytes)\n", kPartNames[p],
+                    static_cast<unsigned long long>(counts[p]),
+                    static_cast<unsigned long long>(bytes[p]));
         total += counts[p];
         counts[p] = 0;
         bytes[p] = 0;
     }
-    std::printf("  %-34s %6ld\n", "total", total);
-    for (int i = 0; i < stacksKept; ++i) {
-        std::printf("allocation %d (%s, %zu bytes):\n", i + 1, kPartNames[stacks[i].part],
-                    stacks[i].size);
-        std::fflush(stdout);
-        backtrace_symbols_fd(stacks[i].frames, stacks[i].depth, STDOUT_FILENO);
+    std::printf("  %-34s %6llu\n", "total", static_cast<unsigned long long>(total));
+    // Library sites reached through the same call are merged; the program's own are listed.
+    std::map<std::string, std::uint64_t> librarySites;
+    for (const allocations::Site& site : allocations::sites()) {
+        if (site.tag / PartCount != reportRound) {
+            continue;
+        }
+        const std::string part = kPartNames[site.tag % PartCount];
+        if (site.project) {
+            std::printf("  %s: %llu by this program's code at\n", part.c_str(),
+                        static_cast<unsigned long long>(site.count));
+            for (std::size_t i = 0; i < site.stack.size() && i < 8; ++i) {
+                std::printf("      %s\n", site.stack[i].c_str());
+            }
+        } else {
+            librarySites[part + ": " + allocations::describe(site)] += site.count;
+        }
     }
-    stacksKept = 0;
+    for (const auto& [where, count] : librarySites) {
+        std::printf("  %6llu  %s\n", static_cast<unsigned long long>(count), where.c_str());
+    }
+    ++reportRound;
 }
 
 int runAllocations(Effects& e) {
     e.drawBand = true;
     addStickerRow(0.0f);
-    scissor(true);                        // the same calls, a fraction of the rasterising
+    setDrawingClipped(true);              // the same calls, a fraction of the rasterising
     effectsFrame(e, 1.0f / 60.0f, false); // the first frame builds what is built once
-    void* warm[4];
-    backtrace(warm, 4); // loads the unwinder now, not inside the first counted allocation
+    allocations::countThisThread();       // after the first frame: every library is loaded
     const int frames = 300;
-    countFrames(e, false, frames);
-    report(frames, "after the first");
-    countFrames(e, true, frames);
-    report(frames, "each holding SFML's transient GL context record");
-    scissor(false);
+    countFrames(e, frames);
+    report(frames, "after the first, no context hold");
+    {
+        const FrameContextHold hold; // as the show's frame loop holds it
+        countFrames(e, frames);
+    }
+    report(frames, "holding SFML's GL context record across them, as the show's loop does");
+    if (allocations::unrecorded() > 0) {
+        std::printf("%llu more allocation(s) whose sites did not fit the table\n",
+                    static_cast<unsigned long long>(allocations::unrecorded()));
+    }
+    setDrawingClipped(false);
     std::printf("live particles at the end: bw_stars %d, star_particles %d, vinyl_stars %d\n",
                 ParticleManager::get("bw_stars")->liveCount(),
                 ParticleManager::get("star_particles")->liveCount(),
@@ -452,9 +380,10 @@ int runStill(Effects& e, const std::string& path) {
     return 0;
 }
 
-} // namespace
+} // namespace effectsbench
 
 int main(int argc, char** argv) {
+    using namespace effectsbench;
     const std::string mode = argc > 1 ? argv[1] : "time";
     if (mode != "alloc" && mode != "time" && mode != "still") {
         std::fprintf(stderr, "usage: %s alloc|time|still [PATH]\n", argv[0]);

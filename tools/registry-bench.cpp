@@ -1,8 +1,11 @@
 // Measures the asset registries: the start-up cost of the five registry loads on the shipped
 // definition files, and the cost of TextureManager::get and SpriteManager::get on registries
 // of a few hundred keys, with the heap allocations each lookup makes (counted by the replaced
-// global operator new below). Run from the repository root under Xvfb, with an audio backend
-// that opens (ALSOFT_DRIVERS=null on a machine without a sound card).
+// global operator new of bench/AllocationCounter, on every thread). Run from the repository root
+// under Xvfb, with an audio backend that opens (ALSOFT_DRIVERS=null on a machine without a sound
+// card).
+#include "bench/AllocationCounter.hpp"
+
 #include "assets/MusicManager.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
@@ -15,96 +18,23 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <new>
 #include <string>
 #include <vector>
 
-// --- allocation counting ----------------------------------------------------------------------
-
 namespace {
-std::atomic<std::size_t> allocationCount{0};
 
-void* countedAllocation(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* block = std::malloc(size == 0 ? 1 : size)) {
-        return block;
-    }
-    throw std::bad_alloc();
+// Heap allocations of the whole process since main began.
+std::uint64_t allocationsSoFar() {
+    return allocations::counted() + allocations::otherThreads();
 }
-
-void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    const std::size_t align = static_cast<std::size_t>(alignment);
-    const std::size_t rounded = (size + align - 1) / align * align;
-    if (void* block = std::aligned_alloc(align, rounded == 0 ? align : rounded)) {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedAllocation(size);
-}
-void* operator new[](std::size_t size) {
-    return countedAllocation(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAllocation(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAllocation(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    return countedAlignedAllocation(size, alignment);
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-    return countedAlignedAllocation(size, alignment);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::align_val_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::align_val_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
-}
-
-namespace {
 
 // Reports the allocations made since `before` per iteration of `state`.
-void reportAllocations(benchmark::State& state, std::size_t before) {
-    const std::size_t made = allocationCount.load() - before;
+void reportAllocations(benchmark::State& state, std::uint64_t before) {
+    const std::uint64_t made = allocationsSoFar() - before;
     state.counters["allocs/lookup"] =
         benchmark::Counter(static_cast<double>(made) / static_cast<double>(state.iterations()));
 }
@@ -218,7 +148,7 @@ const LookupKeys& lookupKeys() {
 template <typename Lookup>
 void runLookups(benchmark::State& state, const std::vector<std::string>& keys, Lookup lookup) {
     std::size_t next = 0;
-    const std::size_t before = allocationCount.load();
+    const std::uint64_t before = allocationsSoFar();
     for (auto _ : state) {
         benchmark::DoNotOptimize(lookup(keys[next]));
         next = next + 1 == keys.size() ? 0 : next + 1;
@@ -241,7 +171,7 @@ BENCHMARK(BM_SpriteGet);
 // own buffer; a key longer than 15 characters costs one allocation for the argument itself.
 void BM_SpriteGetShortLiteral(benchmark::State& state) {
     lookupKeys();
-    const std::size_t before = allocationCount.load();
+    const std::uint64_t before = allocationsSoFar();
     for (auto _ : state) {
         benchmark::DoNotOptimize(SpriteManager::get("bench-42"));
     }
@@ -251,7 +181,7 @@ BENCHMARK(BM_SpriteGetShortLiteral);
 
 void BM_SpriteGetLongLiteral(benchmark::State& state) {
     lookupKeys();
-    const std::size_t before = allocationCount.load();
+    const std::uint64_t before = allocationsSoFar();
     for (auto _ : state) {
         benchmark::DoNotOptimize(SpriteManager::get("bench-key-longer-than-fifteen"));
     }
@@ -262,6 +192,7 @@ BENCHMARK(BM_SpriteGetLongLiteral);
 } // namespace
 
 int main(int argc, char** argv) {
+    allocations::countThisThread();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

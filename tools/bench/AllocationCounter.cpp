@@ -50,6 +50,7 @@ struct RawSite {
 std::atomic<bool> counting{false};
 pthread_t countedThread;
 std::atomic<std::uint64_t> countedTotal{0};
+std::atomic<std::uint64_t> countedBytesTotal{0};
 std::atomic<std::uint64_t> otherTotal{0};
 std::atomic<bool> recording{false};
 int recordTag = 0;
@@ -169,12 +170,13 @@ KLOMP_HOOK void record() {
     insideHook = false;
 }
 
-KLOMP_HOOK void noteAllocation() {
+KLOMP_HOOK void noteAllocation(std::size_t size) {
     if (!counting.load(std::memory_order_relaxed)) {
         return;
     }
     if (pthread_equal(pthread_self(), countedThread) != 0) {
         countedTotal.fetch_add(1, std::memory_order_relaxed);
+        countedBytesTotal.fetch_add(size, std::memory_order_relaxed);
         if (recording.load(std::memory_order_relaxed)) {
             record();
         }
@@ -184,7 +186,7 @@ KLOMP_HOOK void noteAllocation() {
 }
 
 KLOMP_HOOK void* allocate(std::size_t size) {
-    noteAllocation();
+    noteAllocation(size);
     void* p = std::malloc(size == 0 ? 1 : size);
     if (p == nullptr) {
         throw std::bad_alloc();
@@ -193,7 +195,7 @@ KLOMP_HOOK void* allocate(std::size_t size) {
 }
 
 KLOMP_HOOK void* allocateAligned(std::size_t size, std::size_t alignment) {
-    noteAllocation();
+    noteAllocation(size);
     void* p = nullptr;
     if (posix_memalign(&p, std::max(alignment, sizeof(void*)), size == 0 ? 1 : size) != 0) {
         throw std::bad_alloc();
@@ -241,6 +243,9 @@ std::uint64_t counted() {
 std::uint64_t otherThreads() {
     return otherTotal.load();
 }
+std::uint64_t countedBytes() {
+    return countedBytesTotal.load();
+}
 
 void recordSites(bool on, int tag) {
     recordTag = tag;
@@ -276,6 +281,14 @@ std::vector<Site> sites() {
     }
     recording.store(wasRecording);
     return result;
+}
+
+std::string describe(const Site& site) {
+    std::string line = site.entry + " from " + site.caller + ": in " + site.owner;
+    if (site.allocator != "?") {
+        line += " (" + site.allocator + ")";
+    }
+    return line;
 }
 
 } // namespace allocations

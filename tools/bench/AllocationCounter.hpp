@@ -1,6 +1,8 @@
 #pragma once
 // Counts heap allocations made through operator new on one thread, and tells whose they are.
-// The executable that compiles AllocationCounter.cpp gets its replaced global operator new.
+// The executable that links it (the klomp_allocation_counter library of tools/bench.cmake)
+// gets its replaced global operator new; klomp-bench, klomp-effects-bench and
+// klomp-registry-bench share it.
 //
 // An allocation is the project's when the first caller outside the C++ runtime is in this
 // executable (the show's code is linked in statically). Otherwise a library made it while
@@ -18,6 +20,8 @@ void countThisThread();
 // Allocations made so far by the counted thread, and by every other thread.
 std::uint64_t counted();
 std::uint64_t otherThreads();
+// Bytes asked for by the counted thread's allocations so far.
+std::uint64_t countedBytes();
 
 // While on, every counted allocation is also filed under its site and `tag` (the caller's
 // label, for example a scene index).
@@ -36,6 +40,9 @@ struct Site {
 
 // The recorded sites, described (allocates; call when counting no longer matters).
 std::vector<Site> sites();
+// One line for a library site: "sf::RenderTarget::draw from drawStickers: in libfoo.so (bar)",
+// the same for every site that reached the library through the same call.
+std::string describe(const Site& site);
 // Allocations that found no free slot in the site table.
 std::uint64_t unrecorded();
 

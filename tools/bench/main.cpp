@@ -8,8 +8,9 @@
 #include "capture/Pictures.hpp"
 #include "capture/ShowSession.hpp"
 
-#include "runtime/DrawingClip.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
+#include "runtime/FrameLoop.hpp"
 #include "runtime/Startup.hpp"
 
 #include <SFML/Graphics/Shader.hpp>
@@ -27,6 +28,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -269,13 +271,19 @@ int main(int argc, char** argv) {
     allocations::countThisThread();
     SceneId previous = 99;
     std::int64_t frame = 0;
+    // Held across the frames as the show's own loop holds it, so that SFML keeps its context
+    // record instead of making one for every texture bind, uniform and clear.
+    std::optional<FrameContextHold> hold;
+    hold.emplace();
     for (; demo.running && frame < endFrame; ++frame) {
         const bool measured = frame >= firstMeasured;
         setDrawingClipped(options.clip || !measured);
         const SceneId scene = demo.sceneIndex;
         const bool firstOfScene = scene != previous;
         previous = scene;
-        if (firstOfScene && measured) {
+        // A run that starts in the middle of a scene opens that scene's figures at its first
+        // measured frame.
+        if (measured && (firstOfScene || scenes.empty())) {
             scenes.emplace_back();
             scenes.back().scene = scene;
             scenes.back().firstFrameTime = clock.timeOf(frame);
@@ -309,6 +317,7 @@ int main(int argc, char** argv) {
         plotTime.push_back(clock.timeOf(frame));
         plotMs.push_back(ms);
     }
+    hold.reset();
     stages["first frame"] = firstFrameMs;
     const std::uint64_t otherThreadAllocations = allocations::otherThreads();
     const std::vector<allocations::Site> sites = allocations::sites();
@@ -365,9 +374,7 @@ int main(int argc, char** argv) {
                 std::printf("      %s\n", site.stack[i].c_str());
             }
         } else {
-            librarySites[{site.tag, site.entry + " from " + site.caller + ": in " + site.owner +
-                                        (site.allocator != "?" ? " (" + site.allocator + ")"
-                                                               : std::string())}] += site.count;
+            librarySites[{site.tag, allocations::describe(site)}] += site.count;
         }
     }
     if (!librarySites.empty()) {
@@ -477,6 +484,7 @@ int main(int argc, char** argv) {
         }
         std::printf("plot: %s\n", options.plot.c_str());
     }
+    std::fflush(stdout); // the table survives whatever the driver does at teardown
     window.close();
     return 0;
 }

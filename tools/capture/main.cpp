@@ -10,8 +10,9 @@
 #include "capture/Soundtrack.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "runtime/DrawingClip.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
+#include "runtime/FrameLoop.hpp"
 
 #include <SFML/OpenGL.hpp>
 
@@ -27,6 +28,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/resource.h>
 
@@ -239,6 +241,10 @@ int main(int argc, char** argv) {
     const Clock::time_point showBegan = Clock::now();
     std::int64_t frame = 0;
     std::int64_t videoFrames = 0;
+    // Held across the frames as the show's own loop holds it, so that SFML keeps its context
+    // record instead of making one for every texture bind, uniform and clear.
+    std::optional<FrameContextHold> hold;
+    hold.emplace();
     for (; demo.running && frame < stopFrame && !writer.encoderFailed(); ++frame) {
         const bool inRange = frame >= firstShown;
         const bool toVideo = video && inRange;
@@ -293,6 +299,7 @@ int main(int argc, char** argv) {
         progress.update(frame + 1, record.time, seen, seenLeftAfter(frame),
                         std::max<std::int64_t>(0, progressEnd - frame - 1) - seenLeftAfter(frame));
     }
+    hold.reset();
     writer.finish();
     progress.finish();
     const double showSeconds = secondsSince(showBegan);
