@@ -6,5 +6,10 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
-cd build
-ctest --output-on-failure -j"$(nproc)"
+(cd build && ctest --output-on-failure -j"$(nproc)")
+
+# A short pass of every fuzz target (about a minute in all) over the loaders of config.json,
+# the definition files and the particle systems. Longer runs: tools/fuzz.sh.
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DKLOMP_FUZZ=ON -DKLOMP_BUILD_ASSETS=OFF
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_targets
+(cd build-fuzz && ctest -R fuzz_short --output-on-failure)

@@ -5,6 +5,7 @@
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 
@@ -199,6 +200,14 @@ void ParticleSystem::update(float dt) {
     // spawns through emitParticleAt.
     if (emitting && spawnInterval > 0.0f) {
         while (spawnAccumulator >= spawnInterval) {
+            if (freeSlot() == nullptr) {
+                // The pool is full, so every further spawn of this frame would be dropped;
+                // each still uses up its interval, which leaves the remainder. (Subtracting
+                // them one by one would never end for an interval too small to change the
+                // accumulator, and would take long after a stalled frame.)
+                spawnAccumulator = std::fmod(spawnAccumulator, spawnInterval);
+                break;
+            }
             spawnParticle();
             spawnAccumulator -= spawnInterval;
         }
