@@ -47,8 +47,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Lines = std::vector<std::string>;
 
-const char* const kTitle = "Ain't zilchy but a (symbol) klomp";
-
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -121,31 +119,6 @@ class PrivateDisplay {
     pid_t server = -1;
     std::string name;
 };
-
-Window findWindow(Display* display, Window window) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) != 0 && title != nullptr) {
-        const bool match = std::strcmp(title, kTitle) == 0;
-        XFree(title);
-        if (match) {
-            return window;
-        }
-    }
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
-        for (unsigned int i = 0; i < count && found == 0; ++i) {
-            found = findWindow(display, children[i]);
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-    }
-    return found;
-}
 
 // What the window manager's close button sends.
 void sendCloseRequest(Display* display, Window window) {
@@ -299,7 +272,7 @@ Outcome play(const fs::path& dir, const Plan& plan) {
         }
         if (!appeared && connection != nullptr) {
             std::lock_guard<std::mutex> lock(xlibMutex);
-            window = findWindow(connection, DefaultRootWindow(connection));
+            window = test::findShowWindow(connection);
             if (window != 0) {
                 appeared = Clock::now();
                 outcome.windowSeen = true;

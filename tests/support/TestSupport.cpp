@@ -18,7 +18,9 @@ namespace test {
 
 CerrCapture::CerrCapture() : previous(std::cerr.rdbuf(buffer.rdbuf())) {}
 
-CerrCapture::~CerrCapture() { std::cerr.rdbuf(previous); }
+CerrCapture::~CerrCapture() {
+    std::cerr.rdbuf(previous);
+}
 
 std::vector<std::string> CerrCapture::lines() const {
     std::vector<std::string> result;
@@ -55,9 +57,13 @@ WorkingDir::WorkingDir(const std::filesystem::path& dir)
     std::filesystem::current_path(dir);
 }
 
-WorkingDir::~WorkingDir() { std::filesystem::current_path(previous); }
+WorkingDir::~WorkingDir() {
+    std::filesystem::current_path(previous);
+}
 
-std::filesystem::path sourceDir() { return std::filesystem::path(KLOMP_SOURCE_DIR); }
+std::filesystem::path sourceDir() {
+    return std::filesystem::path(KLOMP_SOURCE_DIR);
+}
 
 std::string writePng(const std::string& path, unsigned width, unsigned height, sf::Color colour) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -67,20 +73,15 @@ std::string writePng(const std::string& path, unsigned width, unsigned height, s
     return path;
 }
 
-sf::Color pixelAt(const sf::Image& image, unsigned x, unsigned y) { return image.getPixel(x, y); }
+sf::Color pixelAt(const sf::Image& image, unsigned x, unsigned y) {
+    return image.getPixel(x, y);
+}
 
 void linkAssets(const std::filesystem::path& dir) {
     std::filesystem::create_directory_symlink(sourceDir() / "assets", dir / "assets");
 }
 
 namespace {
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 Window findWindow(Display* display, Window window, const char* title) {
     char* name = nullptr;
@@ -107,21 +108,36 @@ Window findWindow(Display* display, Window window, const char* title) {
     return found;
 }
 
+} // namespace
+
+unsigned long findShowWindow(Display* display) {
+    return findWindow(display, DefaultRootWindow(display), "Ain't zilchy but a (symbol) klomp");
+}
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 // Asks the show's window to close, as a window manager's close button does.
 bool requestClose() {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         return false;
     }
-    const Window window =
-        findWindow(display, DefaultRootWindow(display), "Ain't zilchy but a (symbol) klomp");
+    const Window window = findShowWindow(display);
     if (window != 0) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, window, False, NoEventMask, &event);
         XFlush(display);
@@ -195,8 +211,12 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfte
 namespace test {
 
 // The window argument names what is clipped; the show's own window is the one that counts.
-void clipDrawingToOnePixel(sf::RenderWindow&) { setDrawingClipped(true); }
+void clipDrawingToOnePixel(sf::RenderWindow&) {
+    setDrawingClipped(true);
+}
 
-void unclipDrawing(sf::RenderWindow&) { setDrawingClipped(false); }
+void unclipDrawing(sf::RenderWindow&) {
+    setDrawingClipped(false);
+}
 
 } // namespace test

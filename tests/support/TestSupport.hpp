@@ -9,24 +9,26 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay; // Xlib's Display
+
 namespace test {
 
 // Captures what is written to std::cerr while it lives.
 class CerrCapture {
-public:
+  public:
     CerrCapture();
     ~CerrCapture();
     std::string text() const { return buffer.str(); }
     std::vector<std::string> lines() const;
 
-private:
+  private:
     std::ostringstream buffer;
     std::streambuf* previous;
 };
 
 // A fresh temporary folder, removed with its contents at the end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::filesystem::path& path() const { return root; }
@@ -34,17 +36,17 @@ public:
     std::string write(const std::string& relative, const std::string& content) const;
     std::string file(const std::string& relative) const { return (root / relative).string(); }
 
-private:
+  private:
     std::filesystem::path root;
 };
 
 // Changes the working directory for its lifetime.
 class WorkingDir {
-public:
+  public:
     explicit WorkingDir(const std::filesystem::path& dir);
     ~WorkingDir();
 
-private:
+  private:
     std::filesystem::path previous;
 };
 
@@ -70,6 +72,10 @@ struct ProgramRun {
 ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfterSeconds,
                       double closeAfterSeconds, double timeoutSeconds,
                       const std::vector<std::string>& environment = {});
+
+// The show's window on an open X display (an Xlib Display*), searched by its title; 0 when
+// there is none.
+unsigned long findShowWindow(::_XDisplay* display);
 
 // Links the repository's assets/ into `dir` so the program finds them from there.
 void linkAssets(const std::filesystem::path& dir);

@@ -161,14 +161,14 @@ def brickwall():
 def graffiti_layer(S):
     """A few spray-painted tags; each drawn at wrapped offsets so the tile stays seamless."""
     big = Image.new("RGBA", (S, S), (0, 0, 0, 0))
-    specs = [
+    tag_list = [
         ("KLOMP", 96, (0.98, 0.25, 0.62), 180, 250, -8),
         ("krv", 120, (0.20, 0.85, 0.95), 700, 150, -14),
         ("ZILCH", 70, (0.98, 0.88, 0.20), 620, 700, 6),
         ("1202", 84, (0.55, 0.95, 0.30), 160, 820, -4),
         ("bravo!", 60, (1.0, 1.0, 1.0), 900, 480, -10),
     ]
-    for text, size, colr, cx, cy, rot in specs:
+    for text, size, colr, cx, cy, rot in tag_list:
         font = ImageFont.truetype(FONT_BOLD_OBLIQUE, size)
         l, t, r, b = font.getbbox(text, stroke_width=size // 9)
         pad = size // 2
