@@ -7,8 +7,8 @@
 #include "capture/Pictures.hpp"
 #include "capture/ShowSession.hpp"
 #include "capture/Soundtrack.hpp"
-#include "runtime/DrawingClip.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
 #include "runtime/Startup.hpp"
 
 #include <SFML/Graphics/Texture.hpp>

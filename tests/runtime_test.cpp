@@ -65,7 +65,10 @@ TEST(Config, TrueSwitchesChangeNothingAndShowFpsIsAccepted) {
 TEST(Config, UnparsableAndCutOffFilesReportTheParserAndKeepDefaults) {
     for (const char* content : {"{\"fullscreen\": tr", "", "not json"}) {
         const ConfigCase c = loadFrom(content);
-        ASSERT_EQ(c.diagnostics.rfind("config.json: Error while parsing JSON.\n[json.exception.parse_error.101]", 0), 0u)
+        ASSERT_EQ(
+            c.diagnostics.rfind(
+                "config.json: Error while parsing JSON.\n[json.exception.parse_error.101]", 0),
+            0u)
             << c.diagnostics;
         EXPECT_EQ(std::count(c.diagnostics.begin(), c.diagnostics.end(), '\n'), 2);
         EXPECT_FALSE(c.config.fullscreen);
@@ -79,12 +82,16 @@ TEST(Config, ArrayRootAppliesNothingSilently) {
 }
 
 TEST(Config, WrongTypeKeepsThatDefaultAndLaterKeysStillApply) {
-    const ConfigCase c = loadFrom(R"({"fullscreen": 1, "music": "off", "sound": false, "vsync": null, "show_fps": 3})");
-    EXPECT_EQ(c.diagnostics,
-              "config.json: Key fullscreen: [json.exception.type_error.302] type must be boolean, but is number\n"
-              "config.json: Key music: [json.exception.type_error.302] type must be boolean, but is string\n"
-              "config.json: Key vsync: [json.exception.type_error.302] type must be boolean, but is null\n"
-              "config.json: Key show_fps: [json.exception.type_error.302] type must be boolean, but is number\n");
+    const ConfigCase c = loadFrom(
+        R"({"fullscreen": 1, "music": "off", "sound": false, "vsync": null, "show_fps": 3})");
+    EXPECT_EQ(c.diagnostics, "config.json: Key fullscreen: [json.exception.type_error.302] type "
+                             "must be boolean, but is number\n"
+                             "config.json: Key music: [json.exception.type_error.302] type must be "
+                             "boolean, but is string\n"
+                             "config.json: Key vsync: [json.exception.type_error.302] type must be "
+                             "boolean, but is null\n"
+                             "config.json: Key show_fps: [json.exception.type_error.302] type must "
+                             "be boolean, but is number\n");
     EXPECT_FALSE(c.config.fullscreen);
     EXPECT_FALSE(c.musicMuted);
     EXPECT_TRUE(c.soundMuted);
@@ -93,7 +100,7 @@ TEST(Config, WrongTypeKeepsThatDefaultAndLaterKeysStillApply) {
 
 // A window and the three targets, enough for the frame loop's own work.
 class FrameLoopTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         window.create(sf::VideoMode(1920, 1080, 32), "frame loop test");
         demo.window = &window;
@@ -175,7 +182,8 @@ TEST_F(FrameLoopTest, MissingBlackSpriteStillDarkens) {
 }
 
 TEST_F(FrameLoopTest, RenderTargetsAreFullFrameWithoutSmoothingOrRepetition) {
-    for (const sf::RenderTexture* target : {&demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
+    for (const sf::RenderTexture* target :
+         {&demo.frameTarget, &demo.workTargetB, &demo.workTargetC}) {
         EXPECT_EQ(target->getSize(), sf::Vector2u(1920, 1080));
         EXPECT_FALSE(target->isSmooth());
         EXPECT_FALSE(target->isRepeated());
