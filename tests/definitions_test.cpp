@@ -25,18 +25,6 @@ std::string uniqueKey(const std::string& stem) {
     return "defs" + std::to_string(++counter) + "-" + stem;
 }
 
-// What the JSON library says about `text`: the line the loaders print after their own.
-std::string parserMessage(const std::string& text) {
-    std::istringstream in(text);
-    nlohmann::json ignored;
-    try {
-        in >> ignored;
-    } catch (const nlohmann::json::exception& error) {
-        return error.what();
-    }
-    return "(no parse error)";
-}
-
 // One registry as these tests see it: its names, its loader, and how to write a valid entry.
 struct Registry {
     std::string name; // the class name; the diagnostics begin with it and ": "
@@ -205,7 +193,7 @@ TEST_P(DefinitionFiles, FileThatDoesNotOpenIsOneLineAndFalse) {
 TEST_P(DefinitionFiles, EmptyFileReportsTheParserThenTheMissingSection) {
     const Loaded loaded = loadText("");
     EXPECT_FALSE(loaded.result);
-    Lines expected{prefix() + "Error while parsing JSON.", parserMessage("")};
+    Lines expected{prefix() + "Error while parsing JSON.", test::parserMessage("")};
     for (const std::string& line : missingSectionLines()) {
         expected.push_back(line);
     }
@@ -232,9 +220,10 @@ TEST_P(DefinitionFiles, FileBrokenOffKeepsTheEntriesCompletedBeforeTheBreak) {
                              "\": \"cut short";
     const Loaded loaded = loadText(text);
     EXPECT_TRUE(loaded.result);
-    EXPECT_EQ(loaded.lines, (Lines{prefix() + "Error while parsing JSON.", parserMessage(text),
-                                   prefix() + "Unable to read [" + c + "]: " + kTypeError +
-                                       "string, but is null"}));
+    EXPECT_EQ(
+        loaded.lines,
+        (Lines{prefix() + "Error while parsing JSON.", test::parserMessage(text),
+               prefix() + "Unable to read [" + c + "]: " + kTypeError + "string, but is null"}));
     EXPECT_TRUE(registry().registered(a));
     EXPECT_TRUE(registry().registered(b));
     EXPECT_FALSE(registry().registered(c));

@@ -384,18 +384,6 @@ std::string cutAfter(const std::string& relative, const std::string& after) {
     return text.substr(0, at + after.size());
 }
 
-// What the JSON library says about `text`: the line the loaders print after their own.
-std::string parserMessage(const std::string& text) {
-    std::istringstream in(text);
-    nlohmann::json ignored;
-    try {
-        in >> ignored;
-    } catch (const nlohmann::json::exception& error) {
-        return error.what();
-    }
-    return "(no parse error)";
-}
-
 // ---------------------------------------------------------------------------------------
 // What start-up reports, worked out from the definition files a case leaves in place
 
@@ -649,7 +637,7 @@ TEST(FaultMatrix, ShippedShowAndConfiguration) {
 const std::string kTypeError = "[json.exception.type_error.302] type must be ";
 
 Lines parseLines(const std::string& prefix, const std::string& text) {
-    return {prefix + "Error while parsing JSON.", parserMessage(text)};
+    return {prefix + "Error while parsing JSON.", test::parserMessage(text)};
 }
 
 TEST(FaultMatrix, TextureDefinitions) {

@@ -39,16 +39,10 @@ const StickerRow kStickers[] = {
 
 const float kWordDelays[6] = {1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 3.5f};
 
-SceneObject* const* words(TitleState& s) {
-    static SceneObject* list[6];
-    list[0] = &s.aint;
-    list[1] = &s.zilchy;
-    list[2] = &s.but;
-    list[3] = &s.a;
-    list[4] = &s.symbol;
-    list[5] = &s.klomp;
-    return list;
-}
+// The six words in title order, which is also the order of their delays.
+SceneObject TitleState::*const kWords[6] = {&TitleState::aint,   &TitleState::zilchy,
+                                            &TitleState::but,    &TitleState::a,
+                                            &TitleState::symbol, &TitleState::klomp};
 
 void place(SceneObject& object, const char* key, float x, float y, float alpha) {
     object.sprite = SpriteManager::get(key);
@@ -108,12 +102,11 @@ void nextStep(TitleState& s) {
 
 // Examines the rules of the current step once; returns the scene's result.
 SceneId timeline(TitleState& s, float dt) {
-    SceneObject* const* list = words(s);
     switch (s.titleStep) {
     case -1:
         if (s.titleStepTime >= 1.5f) {
             for (int i = 0; i < 6; ++i) {
-                dropIn(*list[i], kWordDelays[i]);
+                dropIn(s.*kWords[i], kWordDelays[i]);
             }
             nextStep(s);
         }
@@ -125,7 +118,7 @@ SceneId timeline(TitleState& s, float dt) {
         }
         if (s.titleStepTime > 8.0f) {
             for (int i = 0; i < 6; ++i) {
-                spinAway(*list[i], kWordDelays[i]);
+                spinAway(s.*kWords[i], kWordDelays[i]);
             }
             s.wallBottomTween.start(2500.0f, 0.0f, 5.0f, Easing::BackOut, 0.0f);
             s.wallTopTween.start(-2500.0f, 0.0f, 5.0f, Easing::BackOut, 0.0f);

@@ -1,5 +1,7 @@
 #include "support/TestSupport.hpp"
 
+#include <nlohmann/json.hpp>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -109,6 +111,17 @@ Window findWindow(Display* display, Window window, const char* title) {
 }
 
 } // namespace
+
+std::string parserMessage(const std::string& text) {
+    std::istringstream in(text);
+    nlohmann::json ignored;
+    try {
+        in >> ignored;
+    } catch (const nlohmann::json::exception& error) {
+        return error.what();
+    }
+    return "(no parse error)";
+}
 
 unsigned long findShowWindow(Display* display) {
     return findWindow(display, DefaultRootWindow(display), "Ain't zilchy but a (symbol) klomp");

@@ -73,6 +73,10 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfte
                       double closeAfterSeconds, double timeoutSeconds,
                       const std::vector<std::string>& environment = {});
 
+// What the JSON library says about `text`: the line the loaders print after their own
+// parse-error line ("(no parse error)" when the text parses).
+std::string parserMessage(const std::string& text);
+
 // The show's window on an open X display (an Xlib Display*), searched by its title; 0 when
 // there is none.
 unsigned long findShowWindow(::_XDisplay* display);
