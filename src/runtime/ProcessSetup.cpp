@@ -1,0 +1,154 @@
+#include "runtime/ProcessSetup.hpp"
+
+#include "runtime/Printable.hpp"
+
+#include <SFML/System/Err.hpp>
+
+#include <cstdlib>
+#include <iostream>
+#include <streambuf>
+#include <string>
+
+#if defined(_WIN32)
+#include <stdlib.h>
+#else
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#if defined(__unix__) && !defined(__APPLE__)
+#include <X11/Xlib.h>
+#define KLOMP_X11 1
+#endif
+
+namespace {
+
+// Forwards the multimedia library's messages to the standard error stream with their control
+// characters escaped; line ends stay, as each message is written with its own.
+class EscapingBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char ch = traits_type::to_char_type(c);
+        writeEscaped(std::cerr, std::string_view(&ch, 1), true);
+        return c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        writeEscaped(std::cerr, std::string_view(text, static_cast<std::size_t>(count)), true);
+        return count;
+    }
+    int sync() override {
+        std::cerr.flush();
+        return 0;
+    }
+};
+
+const char* programName() {
+#if defined(__GLIBC__)
+    return program_invocation_short_name;
+#else
+    return "klomp";
+#endif
+}
+
+[[noreturn]] void refuseToStart(const std::string& what) {
+    std::cerr
+        << programName() << ": " << what
+        << "; without a display that offers OpenGL, play the show under tools/with-xvfb.sh or "
+           "render it with klomp-capture."
+        << std::endl;
+    std::exit(1);
+}
+
+#if !defined(_WIN32)
+void openStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // The lowest free descriptor is taken, which is this one: the lower ones are open.
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
+// The X connection, the GL driver, the song's stream and the audio device each hold
+// descriptors; far fewer than this makes the graphics library crash rather than report.
+constexpr rlim_t kDescriptorsNeeded = 64;
+
+void ensureDescriptors() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kDescriptorsNeeded) {
+        return;
+    }
+    if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= kDescriptorsNeeded) {
+        limit.rlim_cur = kDescriptorsNeeded;
+        if (setrlimit(RLIMIT_NOFILE, &limit) == 0) {
+            return;
+        }
+    }
+    std::cerr << programName() << ": only " << limit.rlim_cur
+              << " files may be open at once (ulimit -n); the show needs " << kDescriptorsNeeded
+              << "." << std::endl;
+    std::exit(1);
+}
+#endif
+
+#if defined(KLOMP_X11)
+void checkDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    const std::string shown = name == nullptr || *name == '\0' ? std::string("(DISPLAY is not set)")
+                                                               : "\"" + std::string(name) + "\"";
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        refuseToStart("cannot open the X display " + shown);
+    }
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    const bool glx = XQueryExtension(display, "GLX", &opcode, &event, &error) != 0;
+    XCloseDisplay(display);
+    if (!glx) {
+        refuseToStart("the X display " + shown + " offers no OpenGL (GLX)");
+    }
+}
+#endif
+
+} // namespace
+
+extern "C" void klomp_prepare_process() {
+    // The standard streams may not be built yet this early; this builds them.
+    static const std::ios_base::Init streams;
+#if defined(_WIN32)
+    if (std::getenv("LP_NUM_THREADS") == nullptr) {
+        _putenv_s("LP_NUM_THREADS", "0");
+    }
+#else
+    openStandardDescriptors();
+    std::signal(SIGPIPE, SIG_IGN);
+    setenv("LP_NUM_THREADS", "0", 0);
+    ensureDescriptors();
+#endif
+    // Never destroyed: the library may report while the process ends.
+    static EscapingBuffer* const escaping = new EscapingBuffer;
+    sf::err().rdbuf(escaping);
+#if defined(KLOMP_X11)
+    checkDisplay();
+#endif
+}
+
+namespace {
+// Priority 101 runs before every constructor of ordinary priority in the program, the static
+// DemoState's among them.
+__attribute__((constructor(101))) void prepareProcessFirst() {
+    klomp_prepare_process();
+}
+} // namespace
