@@ -1,5 +1,7 @@
 #include "assets/Definitions.hpp"
 
+#include "runtime/Printable.hpp"
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -17,9 +19,13 @@ bool validateJson(const nlohmann::json& document, const std::vector<std::string>
 }
 
 bool parseDefinitionFile(const char* prefix, const std::string& path, nlohmann::json& document) {
+    if (isSpecialFile(path)) {
+        std::cerr << prefix << "Unable to open file " << printable(path) << "." << std::endl;
+        return false;
+    }
     std::ifstream file(path);
     if (!file.is_open()) {
-        std::cerr << prefix << "Unable to open file " << path << "." << std::endl;
+        std::cerr << prefix << "Unable to open file " << printable(path) << "." << std::endl;
         return false;
     }
     document = nlohmann::json();
@@ -30,7 +36,7 @@ bool parseDefinitionFile(const char* prefix, const std::string& path, nlohmann::
         std::cerr << error.what() << std::endl;
     } catch (const std::ios_base::failure&) {
         // The path opened but cannot be read (a directory does that): no file to read.
-        std::cerr << prefix << "Unable to open file " << path << "." << std::endl;
+        std::cerr << prefix << "Unable to open file " << printable(path) << "." << std::endl;
         document = nlohmann::json();
         return false;
     }
@@ -39,7 +45,8 @@ bool parseDefinitionFile(const char* prefix, const std::string& path, nlohmann::
 }
 
 void reportEntryError(const char* prefix, const std::string& key, const std::exception& error) {
-    std::cerr << prefix << "Unable to read [" << key << "]: " << error.what() << std::endl;
+    std::cerr << prefix << "Unable to read [" << printable(key) << "]: " << error.what()
+              << std::endl;
 }
 
 bool readDefinitionEntries(const DefinitionFormat& format, const nlohmann::json& document,
@@ -68,7 +75,8 @@ bool readDefinitionEntries(const DefinitionFormat& format, const nlohmann::json&
     for (const auto& [key, entry] : section.items()) {
         if (!entry.is_object() || !entry.contains(format.requiredMember)) {
             if (format.missingRequired != nullptr) {
-                std::cerr << format.prefix << format.missingRequired << key << "]" << std::endl;
+                std::cerr << format.prefix << format.missingRequired << printable(key) << "]"
+                          << std::endl;
             }
             continue;
         }

@@ -45,9 +45,21 @@ template <typename T> T readOptional(const nlohmann::json& entry, const char* na
 }
 
 // True when `path` names something that exists but is no regular file (a folder, a device, a
-// pipe). The audio loaders refuse such paths up front: given a folder, some of the audio
-// library's decoders read forever.
+// pipe). Every loader refuses such paths up front: opening a pipe with no writer waits
+// forever, reading a device never ends, and given a folder some of the audio library's
+// decoders read forever.
 bool isSpecialFile(const std::string& path);
+
+// Runs one of the media library's loaders (`load` returns whether it loaded) and turns an
+// exception from underneath (the decoders allocate what a file's header claims) into a
+// failure, so that no loader's exception escapes start-up.
+template <typename Load> bool loadWithoutThrowing(Load&& load) {
+    try {
+        return load();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 // Reads a 32-bit integer the way the definition files allow: integers, floating-point
 // numbers (truncated toward zero) and booleans (1 or 0).

@@ -2,9 +2,11 @@
 
 #include "assets/AudioOutput.hpp"
 #include "assets/Definitions.hpp"
+#include "runtime/Printable.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -68,7 +70,8 @@ void MusicManager::mute() {
 void MusicManager::play(const std::string& key, bool loop, double startOffset) {
     const MusicEntry* song = entry(key);
     if (song == nullptr) {
-        std::cerr << "MusicManager: Song with key " << key << " does not exist." << std::endl;
+        std::cerr << "MusicManager: Song with key " << printable(key) << " does not exist."
+                  << std::endl;
         return;
     }
     sf::Music* stream = currentMusic();
@@ -77,27 +80,38 @@ void MusicManager::play(const std::string& key, bool loop, double startOffset) {
         if (stream != nullptr) {
             stream->stop();
         }
-        std::cerr << "MusicManager: Unable to load music file " << song->file << "." << std::endl;
+        std::cerr << "MusicManager: Unable to load music file " << printable(song->file) << "."
+                  << std::endl;
         return;
     }
     if (stream == nullptr) {
         // No audio device: nothing streams, but a missing file is still reported.
         sf::InputSoundFile probe;
-        if (!probe.openFromFile(song->file)) {
-            std::cerr << "MusicManager: Unable to load music file " << song->file << "."
+        if (!loadWithoutThrowing([&] { return probe.openFromFile(song->file); })) {
+            std::cerr << "MusicManager: Unable to load music file " << printable(song->file) << "."
                       << std::endl;
         }
         return;
     }
-    if (!stream->openFromFile(song->file)) {
-        std::cerr << "MusicManager: Unable to load music file " << song->file << "." << std::endl;
+    if (!loadWithoutThrowing([&] { return stream->openFromFile(song->file); })) {
+        std::cerr << "MusicManager: Unable to load music file " << printable(song->file) << "."
+                  << std::endl;
         return;
     }
-    stream->setVolume(static_cast<float>(song->volume));
+    // Volumes are percentages; anything outside would reach the audio library as a gain far
+    // out of its range.
+    stream->setVolume(static_cast<float>(std::clamp(song->volume, 0, 100)));
     stream->setLoop(loop);
-    stream->setLoopPoints(
-        sf::Music::TimeSpan(sf::milliseconds(wholeMilliseconds(song->loopTo)),
-                            sf::milliseconds(wholeMilliseconds(song->loopLength))));
+    if (stream->getDuration() > sf::Time::Zero) {
+        stream->setLoopPoints(
+            sf::Music::TimeSpan(sf::milliseconds(wholeMilliseconds(song->loopTo)),
+                                sf::milliseconds(wholeMilliseconds(song->loopLength))));
+    } else {
+        // A file cut short can leave its decoder without a length: it plays what it has, with
+        // no loop points to set.
+        std::cerr << "MusicManager: Unable to read the length of music file "
+                  << printable(song->file) << "; it plays without loop points." << std::endl;
+    }
     if (musicMuted) {
         stream->setVolume(0.0f);
     }

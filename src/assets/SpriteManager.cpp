@@ -2,6 +2,7 @@
 
 #include "assets/Definitions.hpp"
 #include "assets/TextureManager.hpp"
+#include "runtime/Printable.hpp"
 
 #include <iostream>
 
@@ -58,8 +59,8 @@ bool SpriteManager::readEntries(const nlohmann::json& document) {
             }
 
             if (exists(key)) {
-                std::cerr << "SpriteManager: Sprite with key " << key << " already exists."
-                          << std::endl;
+                std::cerr << "SpriteManager: Sprite with key " << printable(key)
+                          << " already exists." << std::endl;
                 return;
             }
             auto sprite = std::make_unique<sf::Sprite>();
@@ -77,7 +78,8 @@ bool SpriteManager::exists(const std::string& key) {
 sf::Sprite* SpriteManager::get(const std::string& key) {
     const auto it = sprites.find(key);
     if (it == sprites.end()) {
-        std::cerr << "SpriteManager: Sprite with key " << key << " does not exist." << std::endl;
+        std::cerr << "SpriteManager: Sprite with key " << printable(key) << " does not exist."
+                  << std::endl;
         return nullptr;
     }
     return it->second.get();

@@ -1,6 +1,7 @@
 #include "assets/TextureManager.hpp"
 
 #include "assets/Definitions.hpp"
+#include "runtime/Printable.hpp"
 
 #include <iostream>
 
@@ -31,12 +32,13 @@ bool TextureManager::readEntries(const nlohmann::json& document) {
 
 bool TextureManager::add(const std::string& key, const std::string& file, bool repeated) {
     if (exists(key)) {
-        std::cerr << "TextureManager: Texture with key " << key << " already exists." << std::endl;
+        std::cerr << "TextureManager: Texture with key " << printable(key) << " already exists."
+                  << std::endl;
         return false;
     }
     auto texture = std::make_unique<sf::Texture>();
-    if (!texture->loadFromFile(file)) {
-        std::cerr << "TextureManager: Unable to load file " << file << "." << std::endl;
+    if (isSpecialFile(file) || !loadWithoutThrowing([&] { return texture->loadFromFile(file); })) {
+        std::cerr << "TextureManager: Unable to load file " << printable(file) << "." << std::endl;
         return false;
     }
     texture->setRepeated(repeated);
@@ -51,7 +53,8 @@ bool TextureManager::exists(const std::string& key) {
 sf::Texture* TextureManager::get(const std::string& key) {
     const auto it = textures.find(key);
     if (it == textures.end()) {
-        std::cerr << "TextureManager: Texture with key " << key << " does not exist." << std::endl;
+        std::cerr << "TextureManager: Texture with key " << printable(key) << " does not exist."
+                  << std::endl;
         return nullptr;
     }
     return it->second.get();

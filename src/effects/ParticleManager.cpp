@@ -1,6 +1,7 @@
 #include "effects/ParticleManager.hpp"
 
 #include "assets/Definitions.hpp"
+#include "runtime/Printable.hpp"
 
 #include <iostream>
 
@@ -20,26 +21,27 @@ bool ParticleManager::load(const std::string& path) {
 }
 
 bool ParticleManager::readEntries(const nlohmann::json& document) {
-    return readDefinitionEntries(
-        kFormat, document, [](const std::string& key, const nlohmann::json& entry) {
-            const std::string file = entry.at("file").get<std::string>();
-            const int instances = readOptionalInt(entry, "instances", 100);
-            if (instances < 0) {
-                std::cerr << "ParticleManager: Negative instances for [" << key << "]" << std::endl;
-                return;
-            }
-            ParticleSystem system;
-            if (system.loadFromFile(file, instances)) {
-                systems.emplace(key, std::move(system));
-            }
-        });
+    return readDefinitionEntries(kFormat, document,
+                                 [](const std::string& key, const nlohmann::json& entry) {
+                                     const std::string file = entry.at("file").get<std::string>();
+                                     const int instances = readOptionalInt(entry, "instances", 100);
+                                     if (instances < 0) {
+                                         std::cerr << "ParticleManager: Negative instances for ["
+                                                   << printable(key) << "]" << std::endl;
+                                         return;
+                                     }
+                                     ParticleSystem system;
+                                     if (system.loadFromFile(file, instances)) {
+                                         systems.emplace(key, std::move(system));
+                                     }
+                                 });
 }
 
 ParticleSystem* ParticleManager::get(const std::string& key) {
     const auto it = systems.find(key);
     if (it == systems.end()) {
-        std::cerr << "ParticleManager: ParticleSystem with key " << key << " does not exist."
-                  << std::endl;
+        std::cerr << "ParticleManager: ParticleSystem with key " << printable(key)
+                  << " does not exist." << std::endl;
         return nullptr;
     }
     return &it->second;

@@ -4,6 +4,7 @@
 #include "assets/SpriteManager.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/Printable.hpp"
 
 #include <cmath>
 #include <cstdlib>
@@ -53,11 +54,11 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t poolSize
         return false;
     }
     if (poolSize < 0) {
-        std::cerr << kPrefix << "Negative pool size for " << path << "." << std::endl;
+        std::cerr << kPrefix << "Negative pool size for " << printable(path) << "." << std::endl;
         return false;
     }
     if (poolSize > kMaxPoolSize) {
-        std::cerr << kPrefix << "Pool size too large for " << path << "." << std::endl;
+        std::cerr << kPrefix << "Pool size too large for " << printable(path) << "." << std::endl;
         return false;
     }
     try {
@@ -75,12 +76,12 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t poolSize
         }
         for (const sf::Sprite* sprite : list) {
             if (sprite == nullptr) {
-                std::cerr << kPrefix << "Unknown sprite in " << path << "." << std::endl;
+                std::cerr << kPrefix << "Unknown sprite in " << printable(path) << "." << std::endl;
                 return false;
             }
         }
         if (list.empty()) {
-            std::cerr << kPrefix << "No sprites in " << path << "." << std::endl;
+            std::cerr << kPrefix << "No sprites in " << printable(path) << "." << std::endl;
             return false;
         }
 

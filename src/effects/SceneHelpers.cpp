@@ -4,6 +4,7 @@
 #include "effects/ParticleManager.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/RenderTargets.hpp"
 
 #include <cmath>
 
@@ -49,7 +50,7 @@ void drawSceneObject(SceneObject& object, const sf::Shader* shader) {
     sprite.setRotation(object.rotation);
     sprite.setColor(sf::Color(255, 255, 255, alphaByte(object.alpha)));
     if (shader != nullptr) {
-        demo.frameTarget.draw(sprite, sf::RenderStates(shader));
+        demo.frameTarget.draw(sprite, shaded(*shader));
     } else {
         demo.frameTarget.draw(sprite);
     }

@@ -1,5 +1,6 @@
 #include "runtime/Config.hpp"
 
+#include "assets/Definitions.hpp"
 #include "assets/MusicManager.hpp"
 #include "assets/SoundManager.hpp"
 #include "runtime/DemoState.hpp"
@@ -29,6 +30,11 @@ bool readSwitch(const nlohmann::json& document, const char* key, bool& value) {
 } // namespace
 
 void loadConfig() {
+    // A pipe or a device in its place would never end reading (or opening): no file to read.
+    if (isSpecialFile("config.json")) {
+        std::cerr << "Config.json missing." << std::endl;
+        return;
+    }
     std::ifstream file("config.json");
     if (!file.is_open()) {
         std::cerr << "Config.json missing." << std::endl;

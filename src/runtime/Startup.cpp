@@ -1,5 +1,6 @@
 #include "runtime/Startup.hpp"
 
+#include "assets/Definitions.hpp"
 #include "assets/MusicManager.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
@@ -56,7 +57,10 @@ void startUpRegistries() {
 void startUpShadersAndFont() {
     loadShaders();
 
-    if (!demo.demoFont.loadFromFile(kFontFile)) {
+    const bool fontLoaded = !isSpecialFile(kFontFile) && loadWithoutThrowing([] {
+        return demo.demoFont.loadFromFile(kFontFile);
+    });
+    if (!fontLoaded) {
         std::cerr << "Unable to load fontfile " << kFontFile << std::endl;
     }
 
@@ -82,6 +86,12 @@ void startUpShadersAndFont() {
     s.scrollerText.setCharacterSize(256);
     s.scrollerText.setString("ABCDEFGHIJKLMNOPQRSTUVWXYZ ");
     demo.window->draw(s.scrollerText);
+    // A font cut short loads without complaint and then has no letters, so that every scroller
+    // would draw nothing: the glyph just built tells.
+    if (fontLoaded && !(demo.demoFont.getGlyph(U'A', 256, false, 12.0f).bounds.width > 0.0f)) {
+        std::cerr << "Unable to load fontfile " << kFontFile << " (its letters cannot be read)"
+                  << std::endl;
+    }
 
     // Stickers are added during the show; room for every set keeps that from reallocating.
     demo.stickers.reserve(32);
