@@ -1,7 +1,12 @@
 #include "runtime/RenderTargets.hpp"
 
+#include "assets/Definitions.hpp"
 #include "assets/TextureManager.hpp"
 #include "runtime/DemoState.hpp"
+
+#include <SFML/System/Err.hpp>
+
+#include <iostream>
 
 namespace {
 
@@ -14,10 +19,25 @@ void createTarget(sf::RenderTexture& target, sf::Sprite& sprite) {
     sprite.setTexture(target.getTexture(), true);
 }
 
+// Loads a program as the library does, except that a path that is no regular file (a pipe
+// would block the library's open forever) is refused with the library's own line. The result
+// is not needed: a program that did not load draws as if none were given.
+void loadProgram(sf::Shader& shader, const char* fragmentFile) {
+    for (const char* file : {kVertexFile, fragmentFile}) {
+        if (isSpecialFile(file)) {
+            sf::err() << "Failed to open " << (file == kVertexFile ? "vertex" : "fragment")
+                      << " shader file \"" << file << "\"" << std::endl;
+            return;
+        }
+    }
+    loadWithoutThrowing([&] { return shader.loadFromFile(kVertexFile, fragmentFile); });
+}
+
 void loadPeephole(sf::Shader& shader, const char* backgroundKey) {
-    shader.loadFromFile(kVertexFile, "assets/shaders/peephole.frag");
+    loadProgram(shader, "assets/shaders/peephole.frag");
     shader.setUniform("currentTexture", sf::Shader::CurrentTexture);
-    // Without its background the program draws black through the sprite's shape.
+    // Without its background texture the program's background sampler reads the drawn
+    // sprite's own texture, tiled, through the sprite's shape.
     if (const sf::Texture* background = TextureManager::get(backgroundKey)) {
         shader.setUniform("bgTexture", *background);
     }
@@ -33,18 +53,33 @@ void createRenderTargets() {
     createTarget(demo.workTargetC, demo.workSpriteC);
 }
 
+bool shadersAvailable() {
+    static const bool available = sf::Shader::isAvailable();
+    return available;
+}
+
+sf::RenderStates shaded(const sf::Shader& shader) {
+    return shadersAvailable() ? sf::RenderStates(&shader) : sf::RenderStates::Default;
+}
+
 void loadShaders() {
-    demo.glitchShader.loadFromFile(kVertexFile, "assets/shaders/glitch.frag");
+    if (!shadersAvailable()) {
+        std::cerr << "Shaders are not available here; the show runs without its post-processing "
+                     "effects."
+                  << std::endl;
+        return;
+    }
+    loadProgram(demo.glitchShader, "assets/shaders/glitch.frag");
     demo.glitchShader.setUniform("currentTexture", sf::Shader::CurrentTexture);
     demo.glitchShader.setUniform("u_resolution", sf::Glsl::Vec2(1920.0f, 1080.0f));
 
-    demo.rippleShader.loadFromFile(kVertexFile, "assets/shaders/ripple.frag");
+    loadProgram(demo.rippleShader, "assets/shaders/ripple.frag");
     demo.rippleShader.setUniform("currentTexture", sf::Shader::CurrentTexture);
     demo.rippleShader.setUniform("speed", 4.0f);
     demo.rippleShader.setUniform("force", 4.0f);
     demo.rippleShader.setUniform("alpha", 1.0f);
 
-    demo.tvstaticShader.loadFromFile(kVertexFile, "assets/shaders/tvstatic.frag");
+    loadProgram(demo.tvstaticShader, "assets/shaders/tvstatic.frag");
     demo.tvstaticShader.setUniform("currentTexture", sf::Shader::CurrentTexture);
 
     loadPeephole(demo.blueprintPeephole, "blueprint");

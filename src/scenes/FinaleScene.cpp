@@ -6,6 +6,7 @@
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
+#include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
 const char* const kFinaleMessage = "THANKS FOR  WATCHING  KLOMP           "
@@ -114,7 +115,7 @@ SceneId finaleScene(float dt) {
     advanceScroller(dt);
     drawScroller(demo.frameTarget);
 
-    demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.blueprintPeephole));
+    demo.frameTarget.draw(demo.workSpriteB, shaded(demo.blueprintPeephole));
 
     updateStickers(dt);
     drawStickers();

@@ -5,6 +5,7 @@
 #include "assets/SpriteManager.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
+#include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
 namespace {
@@ -97,7 +98,7 @@ SceneId introScene(float dt) {
     if (s.introPresentsShown) {
         drawIfPresent(demo.workTargetB, s.introPresents);
         demo.workTargetB.display();
-        demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.glitchShader));
+        demo.frameTarget.draw(demo.workSpriteB, shaded(demo.glitchShader));
     }
 
     if (s.introNoiseTime > 0.0f) {
@@ -106,7 +107,7 @@ SceneId introScene(float dt) {
             SoundManager::stop("noise");
         } else {
             demo.frameTarget.display();
-            demo.workTargetC.draw(demo.frameSprite, sf::RenderStates(&demo.tvstaticShader));
+            demo.workTargetC.draw(demo.frameSprite, shaded(demo.tvstaticShader));
             demo.workTargetC.display();
             demo.frameTarget.draw(demo.workSpriteC);
         }

@@ -1,5 +1,7 @@
 #pragma once
 // Small pieces the scenes share.
+#include "runtime/RenderTargets.hpp"
+
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
@@ -21,7 +23,7 @@ inline void drawIfPresent(sf::RenderTarget& target, const sf::Sprite* sprite,
         return;
     }
     if (shader != nullptr) {
-        target.draw(*sprite, sf::RenderStates(shader));
+        target.draw(*sprite, shaded(*shader));
     } else {
         target.draw(*sprite);
     }

@@ -6,6 +6,7 @@
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
+#include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
 namespace {
@@ -232,7 +233,7 @@ void flyJet(TitleState& s, float dt) {
     }
     if (sf::Sprite* jet = SpriteManager::get("jas39")) {
         jet->setPosition(s.jetX, 400.0f);
-        demo.frameTarget.draw(*jet, sf::RenderStates(&demo.glitchShader));
+        demo.frameTarget.draw(*jet, shaded(demo.glitchShader));
     }
 }
 

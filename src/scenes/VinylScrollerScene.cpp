@@ -7,6 +7,7 @@
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
+#include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
 const char* const kVinylScrollerMessage =
@@ -166,7 +167,7 @@ SceneId vinylScrollerScene(float dt) {
         s.spectrumBand->setTextureRect(s.spectrumRect);
         demo.workTargetB.draw(*s.spectrumBand);
         demo.workTargetB.display();
-        demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
+        demo.frameTarget.draw(demo.workSpriteB, shaded(demo.rippleShader));
     }
 
     drawIfPresent(demo.frameTarget, s.vinylFrame);

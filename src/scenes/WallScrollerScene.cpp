@@ -7,6 +7,7 @@
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
+#include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
 const char* const kWallScrollerMessage =
@@ -126,7 +127,7 @@ SceneId wallScrollerScene(float dt) {
     ParticleManager::draw();
 
     demo.workTargetB.display();
-    demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.glitchShader));
+    demo.frameTarget.draw(demo.workSpriteB, shaded(demo.glitchShader));
 
     if (sf::Sprite* sun = s.wallScrollerSun) {
         sun->setScale(1.0f, 1.0f);
