@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -66,7 +67,7 @@ class FrameWriter {
     void finish();
 
     std::vector<Thumbnail>& thumbnails() { return thumbnails_; }
-    bool encoderFailed() const { return encoderFailed_; }
+    bool encoderFailed() const { return encoderFailed_.load(); }
     unsigned stillsFailed() const { return stillsFailed_; }
     // Seconds the writer thread spent writing into the encoder's pipe (it waits there while
     // the encoder is behind), shrinking thumbnails and saving stills.
@@ -91,7 +92,7 @@ class FrameWriter {
 
     std::vector<Thumbnail> thumbnails_;
     std::vector<std::uint8_t> upright_;
-    bool encoderFailed_ = false;
+    std::atomic<bool> encoderFailed_{false}; // set by the writer thread, read by the caller
     unsigned stillsFailed_ = 0;
     double encodeSeconds_ = 0.0;
     double pictureSeconds_ = 0.0;
