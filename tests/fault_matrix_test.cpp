@@ -32,6 +32,8 @@
 #include <regex>
 #include <set>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -81,7 +83,7 @@ std::mutex xlibMutex;
 // A private Xvfb server for one run, so that Escape held for one case reaches no other.
 class PrivateDisplay {
   public:
-    PrivateDisplay() {
+    explicit PrivateDisplay(bool withoutGlx = false) {
         int fds[2];
         if (pipe(fds) != 0) {
             return;
@@ -92,6 +94,11 @@ class PrivateDisplay {
             const int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, 2);
             close(fds[0]);
+            if (withoutGlx) {
+                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
+                       "-nolisten", "tcp", "-noreset", "-extension", "GLX",
+                       static_cast<char*>(nullptr));
+            }
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
                    "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
@@ -171,6 +178,11 @@ struct Plan {
     // starts with OpenAL Soft's null backend (ALSOFT_DRIVERS=null).
     std::vector<std::string> environment;
     double timeout = 90.0;
+    // The standard error stream closed (2>&-), or a pipe whose reader has gone (| head -0).
+    enum class Stderr { File, Closed, GonePipe } standardError = Stderr::File;
+    long addressSpaceLimit = 0; // bytes (ulimit -v), 0 for none
+    long fileLimit = 0;         // open files (ulimit -n), 0 for none
+    bool serverWithoutGlx = false;
 };
 
 struct Outcome {
@@ -179,6 +191,7 @@ struct Outcome {
     std::string standardOutput;
     bool windowSeen = false;
     bool endedBeforeAsked = false; // it ended before Escape or the close request
+    int rasterizerThreads = 0;     // llvmpipe's rasteriser threads seen in the program
     std::string problem;           // set when the run itself could not be carried out
 };
 
@@ -210,9 +223,23 @@ std::vector<std::string> programEnvironment(const std::string& display,
     return result;
 }
 
+// Mesa's software renderer names its rasteriser threads llvmpipe-N; the program asks it to
+// rasterise on the calling thread instead, which avoids a race between those threads.
+int rasterizerThreads(pid_t pid) {
+    int count = 0;
+    std::error_code error;
+    for (const auto& task :
+         fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        count += name.rfind("llvmpipe", 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
 Outcome play(const fs::path& dir, const Plan& plan) {
     Outcome outcome;
-    PrivateDisplay display;
+    PrivateDisplay display(plan.serverWithoutGlx);
     if (display.display().empty()) {
         outcome.problem = "Xvfb did not start";
         return outcome;
@@ -231,6 +258,11 @@ Outcome play(const fs::path& dir, const Plan& plan) {
     char program[] = KLOMP_PROGRAM;
     char* argv[] = {program, nullptr};
 
+    int gonePipe[2] = {-1, -1};
+    if (plan.standardError == Plan::Stderr::GonePipe && pipe(gonePipe) != 0) {
+        outcome.problem = "no pipe";
+        return outcome;
+    }
     const Clock::time_point launched = Clock::now();
     const pid_t child = fork();
     if (child == 0) {
@@ -239,10 +271,39 @@ Outcome play(const fs::path& dir, const Plan& plan) {
         if (chdir(where.c_str()) != 0 || err < 0 || out < 0) {
             _exit(126);
         }
-        dup2(err, 2);
+        if (plan.fileLimit > 0) {
+            const rlimit limit{static_cast<rlim_t>(plan.fileLimit),
+                               static_cast<rlim_t>(plan.fileLimit)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        if (plan.addressSpaceLimit > 0) {
+            const rlimit limit{static_cast<rlim_t>(plan.addressSpaceLimit),
+                               static_cast<rlim_t>(plan.addressSpaceLimit)};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        // The program's own handling of SIGPIPE is under test: start from the default.
+        signal(SIGPIPE, SIG_DFL);
+        switch (plan.standardError) {
+        case Plan::Stderr::File:
+            dup2(err, 2);
+            break;
+        case Plan::Stderr::Closed:
+            close(2);
+            break;
+        case Plan::Stderr::GonePipe:
+            close(gonePipe[0]);
+            dup2(gonePipe[1], 2);
+            break;
+        }
         dup2(out, 1);
+        close(err);
+        close(out);
         execve(program, argv, envp.data());
         _exit(127);
+    }
+    if (gonePipe[0] >= 0) {
+        close(gonePipe[0]); // the reader goes before the program writes
+        close(gonePipe[1]);
     }
 
     Display* connection = nullptr;
@@ -276,6 +337,7 @@ Outcome play(const fs::path& dir, const Plan& plan) {
             if (window != 0) {
                 appeared = Clock::now();
                 outcome.windowSeen = true;
+                outcome.rasterizerThreads = rasterizerThreads(child);
             }
         }
         if (appeared) {
@@ -528,7 +590,8 @@ bool isOurs(const std::string& line) {
     for (const char* prefix :
          {"TextureManager: ", "SpriteManager: ", "SoundManager: ", "MusicManager: ",
           "ParticleManager: ", "ParticleSystem: ", "validateJson: ", "Config.json ",
-          "config.json: ", "Unable to load fontfile ", "[json.exception."}) {
+          "config.json: ", "Unable to load fontfile ", "[json.exception.",
+          "Shaders are not available"}) {
         if (line.rfind(prefix, 0) == 0) {
             return true;
         }
@@ -560,6 +623,7 @@ struct Case {
     Plan plan{};
     bool withConfig = true;
     std::vector<std::string> folders{}; // folders made in place of files
+    std::vector<std::string> fifos{};   // named pipes, with no writer, in place of files
 };
 
 void judge(const Case& c, const Outcome& outcome) {
@@ -573,6 +637,7 @@ void judge(const Case& c, const Outcome& outcome) {
     EXPECT_FALSE(outcome.endedBeforeAsked) << "ended on its own before Escape or close";
     EXPECT_EQ(outcome.exitStatus, 0) << outcome.standardError;
     EXPECT_EQ(outcome.standardOutput, "");
+    EXPECT_EQ(outcome.rasterizerThreads, 0);
     Lines ours;
     for (const std::string& line : splitLines(outcome.standardError)) {
         if (isOurs(line)) {
@@ -599,9 +664,15 @@ void runCases(const std::vector<Case>& cases, unsigned parallel = 0) {
             for (const std::string& folder : cases[i].folders) {
                 changes[folder] = std::nullopt;
             }
+            for (const std::string& fifo : cases[i].fifos) {
+                changes[fifo] = std::nullopt;
+            }
             buildCase(dir.path(), changes);
             for (const std::string& folder : cases[i].folders) {
                 fs::create_directories(dir.path() / folder / "inside");
+            }
+            for (const std::string& fifo : cases[i].fifos) {
+                EXPECT_EQ(mkfifo((dir.path() / fifo).c_str(), 0644), 0) << fifo;
             }
             outcomes[i] = play(dir.path(), cases[i].plan);
         }
@@ -875,6 +946,185 @@ TEST(FaultMatrix, MediaFiles) {
         cases.push_back({std::string(shader) + " not compiling", {{path, broken}}, {}});
     }
     runCases(cases);
+}
+
+// Media whose headers lie, files cut short, values out of range: reported, never fatal.
+std::string soundClaimingDays() {
+    // A FLAC of the shipped sound whose header claims 2^36 - 1 samples (days of sound): the
+    // sound buffer would reserve memory for all of them.
+    test::TempDir dir;
+    const fs::path flac = dir.path() / "noise.flac";
+    const std::string command = "sox -q '" +
+                                (test::sourceDir() / "assets/sounds/noise.wav").string() + "' '" +
+                                flac.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::string bytes = readFile(flac);
+    if (bytes.size() < 26 || bytes.compare(0, 4, "fLaC") != 0) {
+        ADD_FAILURE() << "sox made no FLAC";
+        return bytes;
+    }
+    // STREAMINFO's total sample count: the low 4 bits of byte 21 and bytes 22 to 25.
+    bytes[21] = static_cast<char>(bytes[21] | 0x0f);
+    for (std::size_t i = 22; i < 26; ++i) {
+        bytes[i] = static_cast<char>(0xff);
+    }
+    return bytes;
+}
+
+std::string waveClaimingFourGigabytes() {
+    std::string bytes = shipped("assets/sounds/noise.wav");
+    const auto data = bytes.find("data");
+    if (data == std::string::npos || data + 8 > bytes.size()) {
+        ADD_FAILURE() << "noise.wav has no data chunk";
+        return bytes;
+    }
+    for (std::size_t i = data + 4; i < data + 8; ++i) {
+        bytes[i] = static_cast<char>(0xf0);
+    }
+    return bytes;
+}
+
+std::string firstBytes(const std::string& relative, std::size_t count) {
+    return shipped(relative).substr(0, count);
+}
+
+TEST(FaultMatrix, HostileMediaAndSpecialFiles) {
+    const std::string sound = "assets/sounds/noise.wav";
+    const std::string song = "assets/music/klomp.ogg";
+    const std::string font = "assets/colored-crayons/colored-crayons.ttf";
+    const std::string noSound = "SoundManager: Unable to load file " + sound + ".";
+    Plan threeGigabytes;
+    threeGigabytes.addressSpaceLimit = 3000000L * 1024L; // ulimit -v 3000000
+    Registered withoutSun;
+    withoutSun.textures.erase("sun");
+    Registered noSprites;
+    noSprites.spritesFileLoads = false;
+    runCases({
+        {"sound claiming days of samples", {{sound, soundClaimingDays()}}, {noSound}},
+        {"sound claiming 4 GB, address space 3 GB",
+         {{sound, waveClaimingFourGigabytes()}},
+         {noSound},
+         threeGigabytes},
+        {"font cut short",
+         {{font, firstBytes(font, 4096)}},
+         {"Unable to load fontfile " + font + " (its letters cannot be read)"}},
+        {"song cut short",
+         {{song, firstBytes(song, 5000)}},
+         {"MusicManager: Unable to read the length of music file " + song +
+          "; it plays without loop points."}},
+        {"music volume far below 0",
+         {{"assets/music.json",
+           edited("assets/music.json", R"("volume": 100)", R"("volume": -1e308)")}},
+         {}},
+        // Named pipes with no writer: opening one would wait for ever.
+        {"config.json is a pipe", {}, {"Config.json missing."}, {}, true, {}, {"config.json"}},
+        {"sprites.json is a pipe",
+         {},
+         cascadeFromSprites({"SpriteManager: Unable to open file assets/sprites.json."}, noSprites),
+         {},
+         true,
+         {},
+         {"assets/sprites.json"}},
+        {"a picture is a pipe",
+         {},
+         cascadeFromTextures({"TextureManager: Unable to load file assets/gfx/sun.png."},
+                             withoutSun),
+         {},
+         true,
+         {},
+         {"assets/gfx/sun.png"}},
+        {"the font is a pipe", {}, {"Unable to load fontfile " + font}, {}, true, {}, {font}},
+        {"a shader is a pipe", {}, {}, {}, true, {}, {"assets/shaders/glitch.frag"}},
+        {"the song is a pipe",
+         {},
+         {"MusicManager: Unable to load music file " + song + "."},
+         {},
+         true,
+         {},
+         {song}},
+    });
+}
+
+// Standard streams the program cannot write to, and keys and paths that hold control
+// characters: the show plays on, and every diagnostic stays one line that cannot drive the
+// terminal.
+TEST(FaultMatrix, StreamsAndControlCharacters) {
+    Plan closed;
+    closed.standardError = Plan::Stderr::Closed;
+    Plan gone;
+    gone.standardError = Plan::Stderr::GonePipe;
+    const std::string sprites = "assets/sprites.json";
+    Registered r;
+    runCases({
+        {"standard error closed", {}, {}, closed},
+        {"standard error a pipe without reader", {}, {}, gone, false},
+        {"keys and paths with control characters",
+         {{sprites, edited(sprites, "\"sprites\": {",
+                           "\"sprites\": {\"bad\\nkey\": {\"texture\": \"no\\u001b[2Jtexture\"},"
+                           "\"odd\\u0007key\": 5,")}},
+         cascadeFromSprites({"TextureManager: Texture with key no\\x1b[2Jtexture does not exist.",
+                             "SpriteManager: Missing TEXTURE property for [odd\\x07key]"},
+                            r)},
+    });
+}
+
+// Shaders switched off in the GL driver: one line at start-up, then the show unshaded,
+// without the library's complaint at every shaded drawing.
+TEST(FaultMatrix, NoShaders) {
+    Plan noGlsl;
+    // Of the GLSL extensions, Mesa lets these two be switched off; either missing makes the
+    // library report shaders unavailable.
+    noGlsl.environment = {"MESA_EXTENSION_OVERRIDE=-GL_ARB_vertex_shader -GL_ARB_fragment_shader"};
+    noGlsl.escapeAt = 4.0;
+    runCases({{"no GLSL",
+               {},
+               {"Shaders are not available here; the show runs without its post-processing "
+                "effects."},
+               noGlsl}});
+}
+
+// Without a display, without OpenGL on it, or with too few files allowed, the graphics library
+// would abort or crash while the static render targets are built: the program says what is
+// missing in one line and ends with status 1 instead.
+TEST(FaultMatrix, NoDisplayNoGlxTooFewFiles) {
+    struct Refusal {
+        std::string name;
+        Plan plan;
+        std::string line; // the start of the one line expected
+    };
+    Plan unset;
+    unset.environment = {"DISPLAY"};
+    Plan nowhere;
+    nowhere.environment = {"DISPLAY=:64999"};
+    Plan noGlx;
+    noGlx.serverWithoutGlx = true;
+    Plan fourFiles;
+    fourFiles.fileLimit = 4;
+    const std::string advice = "; without a display that offers OpenGL, run it under "
+                               "tools/with-xvfb.sh (tools/play.sh renders the show to klomp.mp4 "
+                               "that way).";
+    const std::vector<Refusal> refusals{
+        {"DISPLAY unset", unset, "klomp: cannot open the X display (DISPLAY is not set)" + advice},
+        {"DISPLAY nowhere", nowhere, "klomp: cannot open the X display \":64999\"" + advice},
+        {"no GLX", noGlx, "klomp: the X display \":"},
+        {"ulimit -n 4", fourFiles,
+         "klomp: only 4 files may be open at once (ulimit -n); the show needs 64."},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        test::TempDir dir;
+        buildCase(dir.path(), {});
+        const Outcome outcome = play(dir.path(), refusal.plan);
+        ASSERT_EQ(outcome.problem, "");
+        EXPECT_FALSE(outcome.windowSeen);
+        EXPECT_EQ(outcome.exitStatus, 1) << outcome.standardError;
+        const Lines lines = splitLines(outcome.standardError);
+        ASSERT_EQ(lines.size(), 1u) << outcome.standardError;
+        EXPECT_EQ(lines[0].rfind(refusal.line, 0), 0u) << lines[0];
+        if (refusal.plan.serverWithoutGlx) {
+            EXPECT_NE(lines[0].find("offers no OpenGL (GLX)" + advice), std::string::npos);
+        }
+    }
 }
 
 // No audio device at all: one line, then a silent show. OpenAL Soft finds no device when

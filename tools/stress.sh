@@ -29,7 +29,8 @@ cleanup() {
   wait 2>/dev/null
   rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap "exit 130" INT TERM
 for _ in $(seq "$busy"); do
   ( while :; do :; done ) &
   loops+=($!)
@@ -50,6 +51,7 @@ for run in $(seq "$runs"); do
     echo "stress: run $run: exit $status, trace ${sum:-missing}" >&2
     tail -5 "$work/err" >&2
   fi
+  echo "stress: run $run of $runs: exit $status ($failed failed so far)"
 done
 echo "stress: $((runs - failed)) of $runs runs exited 0 with the same trace ($busy busy loops)"
 [ "$failed" -eq 0 ]

@@ -90,18 +90,23 @@ bool SoundManager::add(const std::string& key, const std::string& file, std::int
         std::cerr << "SoundManager: Too many instances for [" << printable(key) << "]" << std::endl;
         return false;
     }
-    // Without a device nothing sounds, but the file is checked all the same.
-    if (isSpecialFile(file) || !opensWithBelievableLength(file)) {
+    const auto unusable = [&file] {
         std::cerr << "SoundManager: Unable to load file " << printable(file) << "." << std::endl;
         return false;
+    };
+    if (isSpecialFile(file)) {
+        return unusable();
+    }
+    // Without a device nothing sounds, but the file is checked all the same.
+    const bool device = audioOutputAvailable(kFormat.prefix);
+    if (!opensWithBelievableLength(file)) {
+        return unusable();
     }
     auto pool = std::make_unique<SoundPool>();
-    if (audioOutputAvailable(kFormat.prefix)) {
+    if (device) {
         pool->buffer = std::make_unique<sf::SoundBuffer>();
         if (!loadWithoutThrowing([&] { return pool->buffer->loadFromFile(file); })) {
-            std::cerr << "SoundManager: Unable to load file " << printable(file) << "."
-                      << std::endl;
-            return false;
+            return unusable();
         }
         pool->voices.resize(static_cast<std::size_t>(instances));
         for (auto& voice : pool->voices) {

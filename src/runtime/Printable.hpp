@@ -16,5 +16,35 @@ inline Printable printable(std::string_view text) {
 
 std::ostream& operator<<(std::ostream& out, Printable value);
 
-// Writes `text` with its control characters escaped; a newline is kept when `keepNewlines`.
-void writeEscaped(std::ostream& out, std::string_view text, bool keepNewlines);
+// Hands `text` to `write` (called with string_views) in pieces, with each control character
+// replaced by its escape; a newline passes as it is when `keepNewlines`.
+template <typename Write>
+void writeEscaped(std::string_view text, bool keepNewlines, Write&& write) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool control = c < 0x20 || c == 0x7f;
+        if (!control || (keepNewlines && c == '\n')) {
+            continue;
+        }
+        write(text.substr(start, i - start));
+        const char* const digits = "0123456789abcdef";
+        const char hex[4] = {'\\', 'x', digits[c >> 4], digits[c & 0x0f]};
+        switch (c) {
+        case '\n':
+            write(std::string_view("\\n"));
+            break;
+        case '\r':
+            write(std::string_view("\\r"));
+            break;
+        case '\t':
+            write(std::string_view("\\t"));
+            break;
+        default:
+            write(std::string_view(hex, 4));
+            break;
+        }
+        start = i + 1;
+    }
+    write(text.substr(start));
+}

@@ -4,6 +4,7 @@
 
 #include <SFML/System/Err.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <streambuf>
@@ -26,8 +27,9 @@
 
 namespace {
 
-// Forwards the multimedia library's messages to the standard error stream with their control
-// characters escaped; line ends stay, as each message is written with its own.
+// Writes the multimedia library's messages to the standard error stream, as the library does
+// by itself, with their control characters escaped; line ends stay, as each message is
+// written with its own.
 class EscapingBuffer : public std::streambuf {
   protected:
     int_type overflow(int_type c) override {
@@ -35,16 +37,20 @@ class EscapingBuffer : public std::streambuf {
             return traits_type::not_eof(c);
         }
         const char ch = traits_type::to_char_type(c);
-        writeEscaped(std::cerr, std::string_view(&ch, 1), true);
+        write(std::string_view(&ch, 1));
         return c;
     }
     std::streamsize xsputn(const char* text, std::streamsize count) override {
-        writeEscaped(std::cerr, std::string_view(text, static_cast<std::size_t>(count)), true);
+        write(std::string_view(text, static_cast<std::size_t>(count)));
         return count;
     }
-    int sync() override {
-        std::cerr.flush();
-        return 0;
+    int sync() override { return std::fflush(stderr); }
+
+  private:
+    static void write(std::string_view text) {
+        writeEscaped(text, true, [](std::string_view piece) {
+            std::fwrite(piece.data(), 1, piece.size(), stderr);
+        });
     }
 };
 
@@ -57,11 +63,10 @@ const char* programName() {
 }
 
 [[noreturn]] void refuseToStart(const std::string& what) {
-    std::cerr
-        << programName() << ": " << what
-        << "; without a display that offers OpenGL, play the show under tools/with-xvfb.sh or "
-           "render it with klomp-capture."
-        << std::endl;
+    std::cerr << programName() << ": " << what
+              << "; without a display that offers OpenGL, run it under tools/with-xvfb.sh "
+                 "(tools/play.sh renders the show to klomp.mp4 that way)."
+              << std::endl;
     std::exit(1);
 }
 
