@@ -155,7 +155,7 @@ if [ -n "$deb" ]; then
         grep -qx 'Exec=/usr/games/klomp' "$work/deb-root/usr/share/applications/klomp.desktop"
 
     if command -v lintian >/dev/null; then
-        lintian --no-tag-display-limit "$deb" >"$work/lintian" 2>&1
+        lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1
         echo "lintian says:"
         cat "$work/lintian"
         check "lintian reports errors" test -z "$(grep '^E:' "$work/lintian")"
