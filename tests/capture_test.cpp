@@ -202,6 +202,15 @@ void checkFullShowTimeline(double fps) {
         EXPECT_GE(late, -1.0 / fps) << "scene " << i;
         EXPECT_LE(late, (stepsSoFar + 1) / fps) << "scene " << i;
     }
+
+    // The song is written for the cuts seen at 60 fps: each section change measured in the
+    // decoded song lies within a frame of its scene's first frame, and nothing sounds after
+    // the last frame.
+    if (fps == 60.0) {
+        const Command cuts = run({"/usr/bin/python3", "tools/song-cuts.py", trace,
+                                  "assets/music/klomp.ogg", "--fps", "60"});
+        EXPECT_EQ(cuts.status, 0) << cuts.output;
+    }
 }
 
 } // namespace

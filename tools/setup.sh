@@ -10,6 +10,7 @@ packages=(
   librsvg2-bin python3 python3-numpy python3-pil python3-fonttools python3-shapely python3-scipy fonts-dejavu-core
   vorbis-tools sox libsox-fmt-all ffmpeg
   clang libclang-rt-14-dev valgrind libfaketime
+  dpkg-dev lintian groff-base
 )
 missing=()
 for p in "${packages[@]}"; do

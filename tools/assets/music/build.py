@@ -117,9 +117,9 @@ def build_spectrogram(song, wav_path, png_path, tmp):
         x = x_of(t)
         draw.line([(x, top - 4), (x, top + height)], fill=(255, 255, 255), width=2)
         draw.text((x + 4, top - 30), name, fill=(255, 230, 80), font=font)
-        draw.text((x + 4, top - 17), f"{t:.1f}s", fill=(255, 230, 80), font=font)
+        draw.text((x + 4, top - 17), f"{t:.2f}s", fill=(255, 230, 80), font=font)
     draw.text((left, top + height + 28), f"{song.title}: {song.length:.0f} s, "
-              "sections mark the scene hand-overs", fill=(160, 160, 160), font=font)
+              "marks at the first frame of each scene at 60 fps", fill=(160, 160, 160), font=font)
     page.save(png_path, optimize=False)
 
 

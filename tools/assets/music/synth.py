@@ -463,8 +463,10 @@ def render_part(mix, score, sec, part, chords, seed):
             mix.add("boom", t, drum("boom"), vol)
         return
     if inst == "riser":
+        # it swells up to `end`, a step of its last bar (the bar's end unless given), so a
+        # break before the next downbeat can be left silent
         t0 = sec.step_time(part.first_bar, 0)
-        t1 = sec.step_time(part.last_bar + 1, 0)
+        t1 = sec.step_time(part.last_bar, param(part, "end", sc.STEPS, 0))
         mix.add("riser", t0, riser(t1 - t0, seed), param(part, "vol", 0, 0))
         return
     if inst == "static":
