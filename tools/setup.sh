@@ -10,6 +10,7 @@ packages=(
   librsvg2-bin python3 python3-numpy python3-pil python3-fonttools python3-shapely python3-scipy fonts-dejavu-core
   vorbis-tools sox libsox-fmt-all ffmpeg
   clang libclang-rt-14-dev valgrind libfaketime
+  g++-mingw-w64-x86-64-posix wine64 ninja-build dpkg-dev zip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,13 @@
 #include "capture/Progress.hpp"
 
 #include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO _fileno(stderr)
+#else
 #include <unistd.h>
+#endif
 
 namespace capture {
 
