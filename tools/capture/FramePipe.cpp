@@ -7,9 +7,11 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
-#include <iostream>
 #ifndef _WIN32
 #include <fcntl.h>
+#endif
+#include <iostream>
+#ifndef _WIN32
 #include <spawn.h>
 #include <sys/uio.h>
 #include <sys/wait.h>

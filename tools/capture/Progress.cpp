@@ -3,8 +3,6 @@
 #include <cstdio>
 #ifdef _WIN32
 #include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO _fileno(stderr)
 #else
 #include <unistd.h>
 #endif
