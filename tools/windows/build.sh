@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds klomp for 64-bit Windows on Debian: klomp.exe and klomp-capture.exe (stills, contact
-# sheet, trace) in build-windows/, with OpenAL32.dll beside them. The libraries come from
+# sheet, trace) in build-windows/bin/, with OpenAL32.dll beside them. The libraries come from
 # tools/windows/deps.sh (built once, then cached outside the clone).
 #
 #   tools/windows/build.sh          build
@@ -23,11 +23,12 @@ prefix="$(tools/windows/deps.sh | tail -1)"
 out=build-windows
 cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/windows/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DKLOMP_BUILD_TESTS=OFF -DKLOMP_BUILD_ASSETS=OFF >"$out.configure.log" ||
-  { cat "$out.configure.log" >&2; exit 1; }
+  -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$PWD/$out/bin" -DKLOMP_BUILD_TESTS=OFF \
+  -DKLOMP_BUILD_ASSETS=OFF >"$out.log" 2>&1 ||
+  { cat "$out.log" >&2; exit 1; }
 cmake --build "$out" -j"${KLOMP_JOBS:-2}" --target klomp klomp-capture
-cp "$prefix/bin/OpenAL32.dll" "$out/"
-echo "built: $PWD/$out/klomp.exe, klomp-capture.exe, OpenAL32.dll"
+cp "$prefix/bin/OpenAL32.dll" "$out/bin/"
+echo "built: $PWD/$out/bin/klomp.exe, klomp-capture.exe, OpenAL32.dll"
 
 [ "$zip_wanted" = 1 ] || exit 0
 
@@ -39,7 +40,7 @@ done
 stage="$out/release/$name"
 rm -rf "$out/release"
 mkdir -p "$stage/licenses"
-cp "$out/klomp.exe" "$out/OpenAL32.dll" config.json tools/release/klomp.nfo "$stage/"
+cp "$out/bin/klomp.exe" "$out/bin/OpenAL32.dll" config.json tools/release/klomp.nfo "$stage/"
 cp -r assets "$stage/"
 # Text files for Windows readers: CRLF line ends.
 sed 's/$/\r/' tools/windows/README.txt >"$stage/README.txt"

@@ -37,6 +37,14 @@ if [ -f "$root/complete" ]; then
   echo "$prefix"
   exit 0
 fi
+# One build at a time: a second run waits here, then finds the first one's result.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/lock"
+flock 9
+if [ -f "$root/complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
 
 log() { printf '[windows-deps] %s\n' "$*" >&2; }
 log "building the Windows libraries into $root (key $key)"
