@@ -7,7 +7,8 @@ server, beside the Linux build as the reference.
   faults  a few broken-file and audio cases: klomp.exe writes exactly the lines the Linux
           program writes in the same folder, keeps running until Escape, and exits with 0.
   stills  klomp-capture.exe and the Linux klomp-capture render stills at the same show times;
-          they must match pixel for pixel (both run on Mesa's llvmpipe).
+          they must match pixel for pixel (both run on Mesa's llvmpipe). Times when sparkles
+          placed by rand() are on screen are left out: the C libraries' rand() differ.
 
 usage: wine_test.py MODE --source DIR --windows DIR --klomp LINUX-KLOMP --capture LINUX-CAPTURE
                        --prefix WINEPREFIX [--keep DIR]
@@ -283,7 +284,11 @@ def run_faults(args, display, prefix, work):
 def run_stills(args, display, prefix, work):
     from PIL import Image  # Debian's python3-pil
     import numpy
-    times = "8,30,60,97,140,185"
+    # One still in each scene but the wall scroller: its sparkles are placed with the C
+    # library's rand(), whose sequence differs between glibc and Windows' C runtime, so there
+    # the two builds differ in the sparkles (measured at 60 s: 14% of the pixels, all of them
+    # in sparkles) and agree in everything else.
+    times = "8,30,97,140,185"
     outputs = {}
     for side, command in (("linux", [args.capture]),
                           ("windows", [WINE, os.path.join(args.windows, "klomp-capture.exe")])):
