@@ -26,9 +26,13 @@ TITLE = "Ain't zilchy but a (symbol) klomp"
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 
-# Lines of the libraries underneath, as the Linux fault matrix allows them (SFML, Mesa).
+# Lines of the libraries underneath, as the Linux fault matrix allows them (SFML, Mesa), and
+# ALSA's, which Wine's own audio driver writes from its Linux side when the machine has no
+# sound card (the program cannot silence them: they bypass its standard error stream, and on
+# Windows there is no ALSA).
 LIBRARY_LINE = re.compile(
-    r"Setting vertical sync not supported"
+    r"ALSA lib .*"
+    r"|Setting vertical sync not supported"
     r'|Failed to load image ".*"\. Reason: .*'
     r'|Failed to load font ".*" \(failed to create the font face\)'
     r'|Failed to open sound file ".*" \(.*\)'
@@ -151,11 +155,13 @@ def play(command, folder, env, display, escape_after=3.0, timeout=240.0, watch=N
                 if window:
                     appeared = time.monotonic()
                     outcome["window"] = window
-                    outcome["size"] = window_size(display, window)
             else:
                 since = time.monotonic() - appeared
                 done = watch(since) if watch else since >= escape_after
                 if not escaped and done:
+                    # Measured now: on Windows the window is made as large as the screen
+                    # allows (1065 rows under a title bar), then resized to 1920x1080.
+                    outcome["size"] = window_size(display, outcome["window"])
                     escaped = xdotool(display, "keydown", "Escape").returncode == 0
             time.sleep(0.05)
         xdotool(display, "keyup", "Escape")
