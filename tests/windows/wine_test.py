@@ -7,7 +7,8 @@ server, beside the Linux build as the reference.
   faults  a few broken-file and audio cases: klomp.exe writes exactly the lines the Linux
           program writes in the same folder, keeps running until Escape, and exits with 0.
   stills  klomp-capture.exe and the Linux klomp-capture render stills at the same show times;
-          they must match pixel for pixel (both run on Mesa's llvmpipe). Times when sparkles
+          they must match pixel for pixel (both run on Mesa's llvmpipe), and their per-frame
+          traces of the whole show must be the same. Times when sparkles
           placed by rand() are on screen are left out: the C libraries' rand() differ.
 
 usage: wine_test.py MODE --source DIR --windows DIR --klomp LINUX-KLOMP --capture LINUX-CAPTURE
@@ -300,7 +301,8 @@ def run_stills(args, display, prefix, work):
                           ("windows", [WINE, os.path.join(args.windows, "klomp-capture.exe")])):
         out_dir = os.path.join(work, side)
         started = time.monotonic()
-        result = subprocess.run(command + ["--stills", times, "--out-dir", out_dir, "--quiet"],
+        result = subprocess.run(command + ["--stills", times, "--out-dir", out_dir, "--quiet",
+                                           "--trace", os.path.join(work, side + ".tsv")],
                                 cwd=args.source, env=environment(display, prefix),
                                 capture_output=True, text=True, timeout=900)
         print("%s capture: exit %d in %.0f s\n%s" % (side, result.returncode,
@@ -308,6 +310,14 @@ def run_stills(args, display, prefix, work):
               flush=True)
         check(result.returncode == 0, side + " capture failed")
         outputs[side] = out_dir
+    # The per-frame timeline (time, scene, step, fade) of the whole show: the same numbers
+    # (Windows writes the file with CRLF line ends).
+    traces = []
+    for side in ("linux", "windows"):
+        with open(os.path.join(work, side + ".tsv"), encoding="utf-8", newline="") as text:
+            traces.append(text.read().replace("\r\n", "\n"))
+    check(traces[0].count("\n") > 11000, "the Linux trace is short")
+    check(traces[0] == traces[1], "the Windows trace differs from the Linux one")
     for time_text in times.split(","):
         name = "still-%08.3f.png" % float(time_text)
         paths = [os.path.join(outputs[side], name) for side in ("linux", "windows")]
