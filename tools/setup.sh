@@ -11,6 +11,7 @@ packages=(
   vorbis-tools sox libsox-fmt-all ffmpeg
   clang libclang-rt-14-dev valgrind libfaketime
   dpkg-dev lintian groff-base
+  g++-mingw-w64-x86-64-posix wine64 ninja-build zip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# klomp.exe and klomp-capture.exe for the Wine tests (the libraries are cached after the
+# first build: see tools/windows/deps.sh).
+tools/windows/build.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKLOMP_WINDOWS_BUILD="$PWD/build-windows/bin"
 cmake --build build -j"$(nproc)"
 (cd build && ctest --output-on-failure -j"$(nproc)")
 

@@ -7,14 +7,18 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#ifndef _WIN32
 #include <fcntl.h>
+#endif
 #include <iostream>
+#ifndef _WIN32
 #include <spawn.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace capture {
 
@@ -27,6 +31,22 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 EncoderProcess::~EncoderProcess() {
     finish();
 }
+
+#ifdef _WIN32
+// The Windows build writes stills, contact sheets and traces only: it starts no encoder
+// (klomp-capture turns --video down before it gets here).
+bool EncoderProcess::start(const std::vector<std::string>&) {
+    return false;
+}
+
+bool EncoderProcess::writeUpright(const std::uint8_t*, unsigned, unsigned) {
+    return false;
+}
+
+int EncoderProcess::finish() {
+    return -1;
+}
+#else
 
 bool EncoderProcess::start(const std::vector<std::string>& args) {
     // An encoder that dies must show as a failed write, not end this process.
@@ -115,6 +135,7 @@ int EncoderProcess::finish() {
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+#endif
 
 FrameWriter::FrameWriter(unsigned buffers, unsigned width, unsigned height, EncoderProcess* encoder,
                          unsigned thumbnailFactor)

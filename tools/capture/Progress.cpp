@@ -1,7 +1,11 @@
 #include "capture/Progress.hpp"
 
 #include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace capture {
 

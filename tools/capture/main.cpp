@@ -30,7 +30,9 @@
 #include <map>
 #include <optional>
 #include <set>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 using namespace capture;
 
@@ -71,10 +73,14 @@ std::string besideVideo(const std::string& video, const std::string& suffix) {
 }
 
 double childCpuSeconds() {
+#ifdef _WIN32
+    return 0.0; // no encoder runs on Windows
+#else
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+#endif
 }
 
 int runTool(const std::string& program, const std::vector<std::string>& args) {
@@ -119,8 +125,18 @@ int main(int argc, char** argv) {
             options.plot = besideVideo(options.video, "-frametimes.png");
         }
     }
+#ifdef _WIN32
+    if (!options.video.empty()) {
+        std::cerr << "klomp-capture: this Windows build writes stills, contact sheets and "
+                     "traces; videos are made by the Linux build, which feeds ffmpeg\n";
+        return 2;
+    }
+    // The capture makes its own soundtrack; the show's audio goes to a silent device.
+    _putenv_s("ALSOFT_DRIVERS", "null");
+#else
     // The capture makes its own soundtrack; the show's audio goes to a silent device.
     setenv("ALSOFT_DRIVERS", "null", 1);
+#endif
 
     const Clock::time_point began = Clock::now();
     sf::RenderWindow window;
