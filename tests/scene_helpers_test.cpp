@@ -5,6 +5,7 @@
 #include "assets/SpriteManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
+#include "effects/ShowRandom.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/Startup.hpp"
 
@@ -150,12 +151,12 @@ TEST_F(SceneHelpers, BurstEmitsUpToSeventyFiveStarsAtTheSticker) {
     EXPECT_EQ(std::count_if(stars->pool().begin(), stars->pool().end(),
                             [](const Particle& p) { return p.x == 800.0f; }),
               25);
-    std::srand(77);
-    const int next = std::rand();
-    std::srand(77);
+    seedShowRandom(77);
+    const int next = showRandom();
+    seedShowRandom(77);
     updateSticker(demo.stickers[2], 0.02f); // a full pool: nothing, no random numbers
     EXPECT_EQ(stars->liveCount(), 100);
-    EXPECT_EQ(std::rand(), next);
+    EXPECT_EQ(showRandom(), next);
     // A sticker without burst adds none.
     drainParticles();
     addSticker(star, 10.0f, 10.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f, false, false, nullptr);

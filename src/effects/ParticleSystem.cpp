@@ -2,6 +2,7 @@
 
 #include "assets/Definitions.hpp"
 #include "assets/SpriteManager.hpp"
+#include "effects/ShowRandom.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/Printable.hpp"
@@ -17,11 +18,10 @@ const char* const kPrefix = "ParticleSystem: ";
 // memory and per-frame time beyond reason, and cannot always be allocated at all.
 constexpr std::int32_t kMaxPoolSize = 100000;
 
-// One number 0..32767 from the C library's rand(). The draws are scaled by 1/32767, so a
-// library whose RAND_MAX is larger (glibc: 2^31 - 1) would throw values far outside their
-// ranges; its top 15 bits are taken instead. Where RAND_MAX is 32767 this is rand() itself.
+// One number 0..32767: the top 15 bits of the show's 31-bit sequence (glibc's rand()). The
+// draws are scaled by 1/32767, so all 31 bits would throw values far outside their ranges.
 int random15() {
-    return std::rand() / (RAND_MAX / 32768 + 1);
+    return showRandom() / 65536;
 }
 
 float randomBetween(const Range& range) {
