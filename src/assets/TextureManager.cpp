@@ -29,6 +29,10 @@ bool TextureManager::readEntries(const nlohmann::json& document) {
         });
 }
 
+void TextureManager::clear() {
+    textures.clear();
+}
+
 bool TextureManager::add(const std::string& key, const std::string& file, bool repeated) {
     if (exists(key)) {
         std::cerr << "TextureManager: Texture with key " << key << " already exists." << std::endl;

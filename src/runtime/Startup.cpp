@@ -10,6 +10,7 @@
 #include "runtime/RenderTargets.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -85,6 +86,34 @@ void startUpShadersAndFont() {
 
     // Stickers are added during the show; room for every set keeps that from reallocating.
     demo.stickers.reserve(32);
+}
+
+void tearDownShow() {
+    // Particle systems point at sprites and sprites at textures: release in that order.
+    ParticleManager::clear();
+    SpriteManager::clear();
+    TextureManager::clear();
+    SoundManager::clear();
+    MusicManager::clear();
+
+    demo.running = true;
+    demo.sceneIndex = Scene::Intro;
+    demo.fadeSprite = nullptr;
+    demo.fadeLevel = 0.0f;
+    demo.fadeSpeed = 0.0f;
+    demo.fadeMode = 0;
+    demo.effectClock = 0.0f;
+    demo.scroller = Scroller{};
+    demo.stickers.clear();
+    demo.wallRect = sf::FloatRect();
+    demo.intro = IntroState{};
+    demo.title = TitleState{};
+    demo.wallScroller = WallScrollerState{};
+    demo.vinyl = VinylState{};
+    demo.party = PartyState{};
+    demo.finale = FinaleState{};
+    // The particles draw from rand(); a process starts it as if seeded with 1.
+    std::srand(1);
 }
 
 void startUp(sf::RenderWindow& window) {
