@@ -148,6 +148,7 @@ class PreviewRun {
         while (std::chrono::duration<double>(Clock::now() - began).count() < kWaitSeconds) {
             const std::vector<std::string> lines = splitLines(readFile(outPath_));
             if (lines.size() > consumed_) {
+                std::printf("preview: %s\n", lines[consumed_].c_str());
                 return lines[consumed_++];
             }
             if (waitpid(child_, &status_, WNOHANG) == child_) {

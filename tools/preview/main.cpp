@@ -105,7 +105,7 @@ std::vector<std::string> newLines(const std::vector<std::string>& lines,
     }
     std::vector<std::string> extra;
     for (const std::string& line : lines) {
-        if (allowed[line]-- <= 0) {
+        if (!line.empty() && allowed[line]-- <= 0) {
             extra.push_back(line);
         }
     }
