@@ -302,8 +302,12 @@ TEST(Preview, ShowsTheCapturedFramesHoweverTheyAreReachedAndSurvivesABrokenShade
         const long long rippleFrame = frameOf(preview.press("Right"));
         const Picture withRipple = preview.grab();
         grabs["the ripple"] = withRipple;
+        // Saved as editors save: written beside, then moved over, so the preview never reads
+        // half a file.
         auto rewrite = [&](const std::string& text) {
-            std::ofstream(ripple, std::ios::binary | std::ios::trunc) << text;
+            const fs::path part = dir.path() / "ripple.part";
+            std::ofstream(part, std::ios::binary | std::ios::trunc) << text;
+            fs::rename(part, ripple);
         };
         // A valid change shows: brighter crests.
         std::string bright = rippleSource;
