@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -37,6 +38,14 @@ constexpr unsigned kWidth = 1920;
 constexpr unsigned kHeight = 1080;
 // The time bar's span until the show has been played to its end once.
 constexpr double kNominalShowSeconds = 196.9;
+
+// Set by Ctrl-C or a termination request: the preview then quits as on Escape, which also
+// removes its working copy.
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) {
+    stopRequested = 1;
+}
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -152,6 +161,9 @@ class Preview {
         Clock::time_point lastPoll = Clock::now();
         while (running_) {
             handleEvents();
+            if (stopRequested != 0) {
+                running_ = false;
+            }
             if (!running_) {
                 break;
             }
@@ -442,6 +454,8 @@ int main(int argc, char** argv) {
         }
         capture::writeTraceHeader(trace);
     }
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
     // The show reads its files from the working folder: run it in the working copy.
     AssetMirror mirror;
     if (!mirror.create(fs::current_path(), error)) {
