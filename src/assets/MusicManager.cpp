@@ -45,6 +45,13 @@ bool MusicManager::readEntries(const nlohmann::json& document) {
         });
 }
 
+void MusicManager::clear() {
+    entries.clear();
+    if (music) {
+        music->stop();
+    }
+}
+
 sf::Music* MusicManager::currentMusic() {
     if (!music && audioOutputAvailable(kFormat.prefix)) {
         music = std::make_unique<sf::Music>();

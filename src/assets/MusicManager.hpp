@@ -20,6 +20,8 @@ class MusicManager {
   public:
     static bool load(const std::string& path);
     static bool readEntries(const nlohmann::json& document);
+    // Forgets every song entry and stops the stream (which stays open for the next song).
+    static void clear();
     // Opens the song on the music stream (stopping what played), applies volume, loop flag
     // and loop span, and starts it `startOffset` milliseconds in (0 or less: the beginning).
     static void play(const std::string& key, bool loop, double startOffset);

@@ -77,6 +77,10 @@ bool SoundManager::readEntries(const nlohmann::json& document) {
                                  });
 }
 
+void SoundManager::clear() {
+    pools.clear(); // each pool's voices go before its buffer
+}
+
 bool SoundManager::add(const std::string& key, const std::string& file, std::int32_t instances) {
     if (exists(key)) {
         std::cerr << "SoundManager: Sound with key " << printable(key) << " already exists."

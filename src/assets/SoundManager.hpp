@@ -22,6 +22,8 @@ class SoundManager {
   public:
     static bool load(const std::string& path);
     static bool readEntries(const nlohmann::json& document);
+    // Stops and forgets every sound, so that load can fill the registry again.
+    static void clear();
     static bool add(const std::string& key, const std::string& file, std::int32_t instances);
     static bool exists(const std::string& key);
     // Starts the first stopped voice from the beginning; drops the request when all play.

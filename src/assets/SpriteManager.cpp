@@ -71,6 +71,10 @@ bool SpriteManager::readEntries(const nlohmann::json& document) {
         });
 }
 
+void SpriteManager::clear() {
+    sprites.clear();
+}
+
 bool SpriteManager::exists(const std::string& key) {
     return sprites.count(key) != 0;
 }

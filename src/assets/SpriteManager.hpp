@@ -13,6 +13,8 @@ class SpriteManager {
   public:
     static bool load(const std::string& path);
     static bool readEntries(const nlohmann::json& document);
+    // Forgets every sprite, so that load can fill the registry again.
+    static void clear();
     static bool exists(const std::string& key);
     static sf::Sprite* get(const std::string& key);
 

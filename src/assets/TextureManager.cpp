@@ -30,6 +30,10 @@ bool TextureManager::readEntries(const nlohmann::json& document) {
         });
 }
 
+void TextureManager::clear() {
+    textures.clear();
+}
+
 bool TextureManager::add(const std::string& key, const std::string& file, bool repeated) {
     if (exists(key)) {
         std::cerr << "TextureManager: Texture with key " << printable(key) << " already exists."

@@ -12,6 +12,8 @@ class TextureManager {
   public:
     static bool load(const std::string& path);
     static bool readEntries(const nlohmann::json& document);
+    // Forgets every texture, so that load can fill the registry again.
+    static void clear();
     static bool add(const std::string& key, const std::string& file, bool repeated);
     static bool exists(const std::string& key);
     static sf::Texture* get(const std::string& key);

@@ -37,6 +37,10 @@ bool ParticleManager::readEntries(const nlohmann::json& document) {
                                  });
 }
 
+void ParticleManager::clear() {
+    systems.clear();
+}
+
 ParticleSystem* ParticleManager::get(const std::string& key) {
     const auto it = systems.find(key);
     if (it == systems.end()) {

@@ -12,6 +12,8 @@ class ParticleManager {
   public:
     static bool load(const std::string& path);
     static bool readEntries(const nlohmann::json& document);
+    // Forgets every particle system, so that load can fill the registry again.
+    static void clear();
     static ParticleSystem* get(const std::string& key);
     static void update(float dt);
     static void draw();

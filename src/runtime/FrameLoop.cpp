@@ -76,17 +76,20 @@ void drawFadeOverlay(sf::RenderWindow& window) {
 
 } // namespace
 
-void renderFrame(float dt) {
-    sf::RenderWindow& window = *demo.window;
+void readShowInput() {
     if (sf::Keyboard::isKeyPressed(sf::Keyboard::Escape)) {
         demo.running = false;
     }
     sf::Event event;
-    while (window.pollEvent(event)) {
+    while (demo.window->pollEvent(event)) {
         if (event.type == sf::Event::Closed) {
             demo.running = false;
         }
     }
+}
+
+void drawFrame(float dt) {
+    sf::RenderWindow& window = *demo.window;
     stepFade(dt);
 
     const sf::Color transparent(0, 0, 0, 0);
@@ -103,6 +106,11 @@ void renderFrame(float dt) {
         demo.running = false;
     }
     drawFadeOverlay(window);
+}
+
+void renderFrame(float dt) {
+    readShowInput();
+    drawFrame(dt);
 }
 
 void runFrame(float dt) {

@@ -10,6 +10,11 @@ void fadeFromBlack(float speed);
 // events, the fade step, clearing, the scene of `sceneIndex`, and composing its picture and
 // the fade overlay into the window. The clock-driven loop and the fixed-step tools share it.
 void renderFrame(float dt);
+// The two halves of renderFrame. readShowInput ends the show on Escape or a close request
+// (and drops every other window event); drawFrame is the rest. A tool that handles the
+// window's events itself (the preview) calls drawFrame alone.
+void readShowInput();
+void drawFrame(float dt);
 // renderFrame, then present the window.
 void runFrame(float dt);
 // The clock-driven loop: one frame per displayed frame until the show ends.

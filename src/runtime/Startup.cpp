@@ -6,11 +6,13 @@
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/ShowRandom.hpp"
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/RenderTargets.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -95,6 +97,34 @@ void startUpShadersAndFont() {
 
     // Stickers are added during the show; room for every set keeps that from reallocating.
     demo.stickers.reserve(32);
+}
+
+void tearDownShow() {
+    // Particle systems point at sprites and sprites at textures: release in that order.
+    ParticleManager::clear();
+    SpriteManager::clear();
+    TextureManager::clear();
+    SoundManager::clear();
+    MusicManager::clear();
+
+    demo.running = true;
+    demo.sceneIndex = Scene::Intro;
+    demo.fadeSprite = nullptr;
+    demo.fadeLevel = 0.0f;
+    demo.fadeSpeed = 0.0f;
+    demo.fadeMode = 0;
+    demo.effectClock = 0.0f;
+    demo.scroller = Scroller{};
+    demo.stickers.clear();
+    demo.wallRect = sf::FloatRect();
+    demo.intro = IntroState{};
+    demo.title = TitleState{};
+    demo.wallScroller = WallScrollerState{};
+    demo.vinyl = VinylState{};
+    demo.party = PartyState{};
+    demo.finale = FinaleState{};
+    // The particles' random sequence starts again where a new process starts it.
+    seedShowRandom(1);
 }
 
 void startUp(sf::RenderWindow& window) {

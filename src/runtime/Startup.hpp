@@ -10,3 +10,10 @@ void startUp(sf::RenderWindow& window);
 void startUpWindow(sf::RenderWindow& window); // configuration, window, black frame, targets
 void startUpRegistries();                     // the five registries, overlay, mask
 void startUpShadersAndFont();                 // shaders, font, scroller, glyph preparation
+
+// Undoes the last two stages and puts the show back where start-up leaves it: the registries
+// emptied, the first scene with no fade, no stickers and fresh scene states, the C library's
+// random sequence from its start. The window, the render targets and the configuration stay.
+// A tool that plays the show more than once in one process (the preview) calls this and then
+// startUpRegistries and startUpShadersAndFont again; the next frame is then the show's first.
+void tearDownShow();

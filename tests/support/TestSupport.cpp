@@ -124,7 +124,11 @@ std::string parserMessage(const std::string& text) {
 }
 
 unsigned long findShowWindow(Display* display) {
-    return findWindow(display, DefaultRootWindow(display), "Ain't zilchy but a (symbol) klomp");
+    return findWindowTitled(display, "Ain't zilchy but a (symbol) klomp");
+}
+
+unsigned long findWindowTitled(Display* display, const char* title) {
+    return findWindow(display, DefaultRootWindow(display), title);
 }
 
 namespace {
@@ -136,13 +140,14 @@ std::string readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// Asks the show's window to close, as a window manager's close button does.
-bool requestClose() {
+} // namespace
+
+bool requestWindowClose(const char* title) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         return false;
     }
-    const Window window = findShowWindow(display);
+    const Window window = findWindowTitled(display, title);
     if (window != 0) {
         XEvent event{};
         event.xclient.type = ClientMessage;
@@ -158,8 +163,6 @@ bool requestClose() {
     XCloseDisplay(display);
     return window != 0;
 }
-
-} // namespace
 
 ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfterSeconds,
                       double closeAfterSeconds, double timeoutSeconds,
@@ -205,7 +208,7 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfte
             escapeDown = std::system("xdotool keydown Escape") == 0;
         }
         if (!closeSent && closeAfterSeconds >= 0.0 && elapsed >= closeAfterSeconds) {
-            closeSent = requestClose();
+            closeSent = requestWindowClose("Ain't zilchy but a (symbol) klomp");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -80,6 +80,11 @@ std::string parserMessage(const std::string& text);
 // The show's window on an open X display (an Xlib Display*), searched by its title; 0 when
 // there is none.
 unsigned long findShowWindow(::_XDisplay* display);
+// Any window with this title (the tools' windows).
+unsigned long findWindowTitled(::_XDisplay* display, const char* title);
+// Asks the window with this title to close, as a window manager's close button does; false
+// when there is no such window.
+bool requestWindowClose(const char* title);
 
 // Links the repository's assets/ into `dir` so the program finds them from there.
 void linkAssets(const std::filesystem::path& dir);

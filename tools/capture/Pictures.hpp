@@ -11,6 +11,10 @@
 
 namespace capture {
 
+// The font of labels: DejaVu Sans where it is installed, else the show's own font; an empty
+// string when neither is there.
+std::string labelFontFile();
+
 // A small copy of one frame, top row first, RGBA.
 struct Thumbnail {
     double time = 0.0;

@@ -70,15 +70,28 @@ void startShow(sf::RenderWindow& window) {
     window.setVerticalSyncEnabled(false);
 }
 
-FrameRecord playFrame(const FixedClock& clock, std::int64_t frame) {
+FrameRecord playFrame(const FixedClock& clock, std::int64_t frame, bool readInput) {
     FrameRecord record;
     record.frame = frame;
     record.time = clock.timeOf(frame);
     record.scene = demo.sceneIndex;
-    renderFrame(clock.dt);
+    if (readInput) {
+        renderFrame(clock.dt);
+    } else {
+        drawFrame(clock.dt);
+    }
     record.step = sceneStep(record.scene);
     record.fadeLevel = demo.fadeLevel;
     return record;
+}
+
+void writeTraceHeader(std::FILE* file) {
+    std::fputs("time\tscene\tstep\tfade\n", file);
+}
+
+void writeTraceLine(std::FILE* file, const FrameRecord& record) {
+    std::fprintf(file, "%.4f\t%d\t%d\t%.4f\n", record.time, record.scene, record.step,
+                 static_cast<double>(record.fadeLevel));
 }
 
 } // namespace capture

@@ -6,6 +6,7 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 
 #include <cstdint>
+#include <cstdio>
 
 namespace capture {
 
@@ -44,6 +45,11 @@ void startShow(sf::RenderWindow& window);
 
 // Runs frame `frame` of the show (renderFrame with the clock's dt) and reports it. The
 // window is not presented: the caller reads the back buffer first if it wants the picture.
-FrameRecord playFrame(const FixedClock& clock, std::int64_t frame);
+// Without `readInput` the window's events are left to the caller (drawFrame alone).
+FrameRecord playFrame(const FixedClock& clock, std::int64_t frame, bool readInput = true);
+
+// The timeline file: a header line, then one line per frame: show time, scene, step, fade.
+void writeTraceHeader(std::FILE* file);
+void writeTraceLine(std::FILE* file, const FrameRecord& record);
 
 } // namespace capture

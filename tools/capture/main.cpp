@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
             std::cerr << "klomp-capture: cannot write " << options.trace << std::endl;
             return 1;
         }
-        std::fputs("time\tscene\tstep\tfade\n", trace);
+        writeTraceHeader(trace);
     }
 
     const bool video = !options.video.empty();
@@ -278,8 +278,7 @@ int main(int argc, char** argv) {
             lastScene = record.scene;
         }
         if (trace != nullptr) {
-            std::fprintf(trace, "%.4f\t%d\t%d\t%.4f\n", record.time, record.scene, record.step,
-                         static_cast<double>(record.fadeLevel));
+            writeTraceLine(trace, record);
         }
         if (seen) {
             Clock::time_point mark = Clock::now();
