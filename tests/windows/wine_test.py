@@ -8,11 +8,11 @@ server, beside the Linux build as the reference.
           program writes in the same folder, keeps running until Escape, and exits with 0.
   stills  klomp-capture.exe and the Linux klomp-capture render stills at the same show times;
           they must match pixel for pixel (both run on Mesa's llvmpipe), and their per-frame
-          traces of the whole show must be the same. Times when sparkles
-          placed by rand() are on screen are left out: the C libraries' rand() differ.
+          traces of the whole show must be the same. Then klomp-golden.exe renders the golden
+          frames, which must equal the references in tests/golden/ exactly.
 
 usage: wine_test.py MODE --source DIR --windows DIR --klomp LINUX-KLOMP --capture LINUX-CAPTURE
-                       --prefix WINEPREFIX [--keep DIR]
+                       --compare LINUX-GOLDEN-COMPARE --prefix WINEPREFIX [--keep DIR]
 """
 import argparse
 import os
@@ -291,11 +291,9 @@ def run_faults(args, display, prefix, work):
 def run_stills(args, display, prefix, work):
     from PIL import Image  # Debian's python3-pil
     import numpy
-    # One still in each scene but the wall scroller: its sparkles are placed with the C
-    # library's rand(), whose sequence differs between glibc and Windows' C runtime, so there
-    # the two builds differ in the sparkles (measured at 60 s: 14% of the pixels, all of them
-    # in sparkles) and agree in everything else.
-    times = "8,30,97,140,185"
+    # One still in each scene. The particles draw the show's own random sequence (glibc's
+    # rand(), computed by the show), so the wall scroller's sparkles fall alike too.
+    times = "8,30,60,97,140,185"
     outputs = {}
     for side, command in (("linux", [args.capture]),
                           ("windows", [WINE, os.path.join(args.windows, "klomp-capture.exe")])):
@@ -334,6 +332,22 @@ def run_stills(args, display, prefix, work):
             os.makedirs(args.keep, exist_ok=True)
             for side, path in zip(("linux", "windows"), paths):
                 shutil.copy(path, os.path.join(args.keep, side + "-" + name))
+    # The golden frames, rendered by the Windows build and compared with the references the
+    # Linux build made.
+    golden = os.path.join(work, "golden")
+    os.makedirs(golden)
+    started = time.monotonic()
+    result = subprocess.run([WINE, os.path.join(args.windows, "klomp-golden.exe"), golden],
+                            cwd=args.source, env=environment(display, prefix),
+                            capture_output=True, text=True, timeout=900)
+    print("klomp-golden.exe: exit %d in %.0f s" % (result.returncode, time.monotonic() - started),
+          flush=True)
+    check(result.returncode == 0, "klomp-golden.exe failed:\n" + result.stderr)
+    compared = subprocess.run([args.compare, os.path.join(args.source, "tests", "golden"), golden]
+                              + (["--diff-dir", args.keep] if args.keep else []),
+                              capture_output=True, text=True)
+    print(compared.stdout + compared.stderr, flush=True)
+    check(compared.returncode == 0, "the Windows golden frames differ from the references")
 
 
 def main():
@@ -343,10 +357,11 @@ def main():
     parser.add_argument("--windows", required=True, help="the Windows build folder")
     parser.add_argument("--klomp", required=True, help="the Linux program")
     parser.add_argument("--capture", required=True, help="the Linux klomp-capture")
+    parser.add_argument("--compare", required=True, help="the Linux klomp-golden-compare")
     parser.add_argument("--prefix", required=True, help="the Wine prefix (made when missing)")
     parser.add_argument("--keep", help="copy the compared stills here")
     args = parser.parse_args()
-    for exe in ("klomp.exe", "klomp-capture.exe", "OpenAL32.dll"):
+    for exe in ("klomp.exe", "klomp-capture.exe", "klomp-golden.exe", "OpenAL32.dll"):
         if not os.path.exists(os.path.join(args.windows, exe)):
             print("missing %s: run tools/windows/build.sh" % os.path.join(args.windows, exe))
             return 1

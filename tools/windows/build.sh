@@ -26,9 +26,9 @@ cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/windows/mingw-w
   -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$PWD/$out/bin" -DKLOMP_BUILD_TESTS=OFF \
   -DKLOMP_BUILD_ASSETS=OFF >"$out.log" 2>&1 ||
   { cat "$out.log" >&2; exit 1; }
-cmake --build "$out" -j"${KLOMP_JOBS:-2}" --target klomp klomp-capture
+cmake --build "$out" -j"${KLOMP_JOBS:-2}" --target klomp klomp-capture klomp-golden
 cp "$prefix/bin/OpenAL32.dll" "$out/bin/"
-echo "built: $PWD/$out/bin/klomp.exe, klomp-capture.exe, OpenAL32.dll"
+echo "built: $PWD/$out/bin/klomp.exe, klomp-capture.exe, klomp-golden.exe, OpenAL32.dll"
 
 [ "$zip_wanted" = 1 ] || exit 0
 
