@@ -8,6 +8,7 @@
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/RenderTargets.hpp"
+#include "runtime/WarmUp.hpp"
 
 #include <algorithm>
 #include <iostream>
@@ -85,6 +86,8 @@ void startUpShadersAndFont() {
 
     // Stickers are added during the show; room for every set keeps that from reallocating.
     demo.stickers.reserve(32);
+
+    prepareDrawing();
 }
 
 void startUp(sf::RenderWindow& window) {

@@ -28,7 +28,8 @@ SceneId introScene(float dt) {
     IntroState& s = demo.intro;
 
     const float clock = demo.effectClock;
-    demo.glitchShader.setUniform("glitchAmount", 70.0f * sinf64(2.0f * clock) + 58.0f);
+    const float glitchAmount = 70.0f * sinf64(2.0f * clock) + 58.0f;
+    demo.glitchShader.setUniform("glitchAmount", glitchAmount);
     demo.tvstaticShader.setUniform("time", clock);
 
     s.introStepTime += dt;
@@ -97,7 +98,11 @@ SceneId introScene(float dt) {
     if (s.introPresentsShown) {
         drawIfPresent(demo.workTargetB, s.introPresents);
         demo.workTargetB.display();
-        demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.glitchShader));
+        // PRESENTS is all there is in workTargetB.
+        const sf::FloatRect content =
+            s.introPresents != nullptr ? s.introPresents->getGlobalBounds() : sf::FloatRect();
+        drawPassOver(demo.frameTarget, demo.workSpriteB, demo.glitchShader, content,
+                     glitchReach(glitchAmount));
     }
 
     if (s.introNoiseTime > 0.0f) {

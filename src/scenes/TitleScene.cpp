@@ -3,6 +3,7 @@
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -307,6 +308,6 @@ SceneId titleScene(float dt) {
     if (s.jetFlying) {
         flyJet(s, dt);
     }
-    drawIfPresent(demo.frameTarget, SpriteManager::get("mask"));
+    drawSparsePicture(demo.frameTarget, SpriteManager::get("mask"));
     return result;
 }

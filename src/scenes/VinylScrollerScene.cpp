@@ -4,6 +4,7 @@
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -169,7 +170,7 @@ SceneId vinylScrollerScene(float dt) {
         demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
     }
 
-    drawIfPresent(demo.frameTarget, s.vinylFrame);
+    drawSparsePicture(demo.frameTarget, s.vinylFrame);
 
     updateRecordChanger(dt);
     RecordChanger& r = s.recordChanger;
@@ -190,7 +191,7 @@ SceneId vinylScrollerScene(float dt) {
 
     advanceScroller(dt);
     drawScroller(demo.frameTarget);
-    drawIfPresent(demo.frameTarget, s.vinylFrameSides);
+    drawSparsePicture(demo.frameTarget, s.vinylFrameSides);
 
     ParticleManager::update(dt);
     ParticleManager::draw();

@@ -1,0 +1,20 @@
+#pragma once
+// Pictures as big as the screen that are transparent over a large rectangle (a frame, a
+// vignette) cost the software renderer a full-screen pass however little of them shows.
+// Drawn through here, such a picture is drawn only over the parts outside its largest fully
+// transparent rectangle: the same pixels, since a transparent texel changes nothing under
+// alpha blending.
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Graphics/Texture.hpp>
+
+// Finds the transparent rectangle of `texture` (reads it back once, so this belongs to
+// start-up). Pictures without a worthwhile one are drawn whole. A null texture is ignored.
+void prepareSparsePicture(const sf::Texture* texture);
+
+// Draws `sprite` into `target` as target.draw would. Only a sprite of a prepared texture that
+// shows its whole texture unrotated and unscaled at whole pixels is drawn in parts.
+void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite);
+
+// Forgets every prepared picture (before the textures go away).
+void forgetSparsePictures();
