@@ -15,7 +15,54 @@ struct Prepared {
     const sf::Texture* texture = nullptr;
     std::array<sf::IntRect, 4> parts;
     std::size_t partCount = 0;
+    // The picture without its fully opaque edge bands (whole rows from the top and bottom,
+    // whole columns from the left and right).
+    sf::IntRect seeThrough;
 };
+
+// Whole rows (or columns) of opaque pixels from each edge: how many from the start, and where
+// the opaque run at the end begins.
+sf::IntRect opaqueEdgesRemoved(const sf::Image& image) {
+    const int width = static_cast<int>(image.getSize().x);
+    const int height = static_cast<int>(image.getSize().y);
+    const sf::Uint8* pixels = image.getPixelsPtr();
+    auto opaque = [&](int x, int y) {
+        return pixels[(static_cast<std::size_t>(y) * width + x) * 4 + 3] == 255;
+    };
+    auto rowOpaque = [&](int y) {
+        for (int x = 0; x < width; ++x) {
+            if (!opaque(x, y)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    auto columnOpaque = [&](int x) {
+        for (int y = 0; y < height; ++y) {
+            if (!opaque(x, y)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    int top = 0;
+    while (top < height && rowOpaque(top)) {
+        ++top;
+    }
+    int bottom = height;
+    while (bottom > top && rowOpaque(bottom - 1)) {
+        --bottom;
+    }
+    int left = 0;
+    while (left < width && columnOpaque(left)) {
+        ++left;
+    }
+    int right = width;
+    while (right > left && columnOpaque(right - 1)) {
+        --right;
+    }
+    return sf::IntRect(left, top, right - left, bottom - top);
+}
 
 // A handful of pictures at most; a fixed table keeps drawing free of allocations.
 std::array<Prepared, 8> prepared;
@@ -75,13 +122,15 @@ void prepareSparsePicture(const sf::Texture* texture) {
     const int width = static_cast<int>(image.getSize().x);
     const int height = static_cast<int>(image.getSize().y);
     const sf::IntRect hole = largestTransparentRect(image);
-    // Below a tenth of the picture the extra draws are not worth it.
-    if (static_cast<long long>(hole.width) * hole.height * 10 <
-        static_cast<long long>(width) * height) {
-        return;
-    }
     Prepared& entry = prepared[preparedCount++];
     entry.texture = texture;
+    entry.seeThrough = opaqueEdgesRemoved(image);
+    // Below a tenth of the picture the extra draws are not worth it: drawn whole.
+    if (static_cast<long long>(hole.width) * hole.height * 10 <
+        static_cast<long long>(width) * height) {
+        entry.parts[entry.partCount++] = sf::IntRect(0, 0, width, height);
+        return;
+    }
     const int holeRight = hole.left + hole.width;
     const int holeBottom = hole.top + hole.height;
     const sf::IntRect parts[4] = {
@@ -96,14 +145,16 @@ void prepareSparsePicture(const sf::Texture* texture) {
     }
 }
 
-void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite) {
-    if (sprite == nullptr) {
-        return;
-    }
-    const sf::Texture* texture = sprite->getTexture();
+namespace {
+
+// The prepared record of the sprite's texture when the sprite shows that whole texture
+// unrotated, unscaled, at whole pixels, in a target with its default view; else null.
+const Prepared* preparedPlacement(const sf::RenderTarget& target, const sf::Sprite& sprite, int& dx,
+                                  int& dy) {
+    const sf::Texture* texture = sprite.getTexture();
     const Prepared* entry = find(texture);
-    const sf::IntRect rect = sprite->getTextureRect();
-    const float* m = sprite->getTransform().getMatrix();
+    const sf::IntRect rect = sprite.getTextureRect();
+    const float* m = sprite.getTransform().getMatrix();
     const bool whole = rect.left == 0 && rect.top == 0 && texture != nullptr &&
                        rect.width == static_cast<int>(texture->getSize().x) &&
                        rect.height == static_cast<int>(texture->getSize().y);
@@ -115,13 +166,57 @@ void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite) {
                              view.getSize() == sf::Vector2f(target.getSize()) &&
                              view.getCenter() == sf::Vector2f(target.getSize()) / 2.0f &&
                              view.getViewport() == sf::FloatRect(0.0f, 0.0f, 1.0f, 1.0f);
+    if (entry == nullptr || !whole || !plainMove || !defaultView) {
+        return nullptr;
+    }
+    dx = static_cast<int>(m[12]);
+    dy = static_cast<int>(m[13]);
+    return entry;
+}
+
+} // namespace
+
+sf::IntRect unhiddenArea(const sf::RenderTarget& target, const sf::Sprite* sprite) {
+    const sf::IntRect all(0, 0, static_cast<int>(target.getSize().x),
+                          static_cast<int>(target.getSize().y));
+    int dx = 0;
+    int dy = 0;
+    const Prepared* entry =
+        sprite != nullptr ? preparedPlacement(target, *sprite, dx, dy) : nullptr;
+    if (entry == nullptr || sprite->getColor().a != 255) {
+        return all;
+    }
+    const sf::IntRect onTarget(entry->seeThrough.left + dx, entry->seeThrough.top + dy,
+                               entry->seeThrough.width, entry->seeThrough.height);
+    // Bands hide only where they lie on the target; a picture moved off an edge hides nothing
+    // along that edge.
+    const sf::IntRect placed(dx, dy, static_cast<int>(sprite->getTexture()->getSize().x),
+                             static_cast<int>(sprite->getTexture()->getSize().y));
+    sf::IntRect area = all;
+    if (placed.left <= 0 && placed.left + placed.width >= all.width && placed.top <= 0 &&
+        placed.top + placed.height >= all.height) {
+        sf::IntRect clipped;
+        if (onTarget.intersects(all, clipped)) {
+            area = clipped;
+        } else {
+            area = sf::IntRect();
+        }
+    }
+    return area;
+}
+
+void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite) {
+    if (sprite == nullptr) {
+        return;
+    }
+    int dx = 0;
+    int dy = 0;
+    const Prepared* entry = preparedPlacement(target, *sprite, dx, dy);
     // Under the 1x1 clip the parts would all land on the one pixel: draw the picture once.
-    if (entry == nullptr || !whole || !plainMove || !defaultView || drawingClipped()) {
+    if (entry == nullptr || drawingClipped() || entry->partCount == 1) {
         target.draw(*sprite);
         return;
     }
-    const int dx = static_cast<int>(m[12]);
-    const int dy = static_cast<int>(m[13]);
     for (std::size_t i = 0; i < entry->partCount; ++i) {
         sf::IntRect area = entry->parts[i];
         area.left += dx;

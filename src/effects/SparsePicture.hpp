@@ -16,5 +16,11 @@ void prepareSparsePicture(const sf::Texture* texture);
 // shows its whole texture unrotated and unscaled at whole pixels is drawn in parts.
 void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite);
 
+// The part of `target` that `sprite`, drawn later over it, leaves visible: the target without
+// the prepared picture's fully opaque edge bands (whatever is drawn under them is replaced
+// pixel for pixel). The whole target when the sprite is not drawn as drawSparsePicture draws
+// in parts, is tinted translucent, or does not cover the target.
+sf::IntRect unhiddenArea(const sf::RenderTarget& target, const sf::Sprite* sprite);
+
 // Forgets every prepared picture (before the textures go away).
 void forgetSparsePictures();

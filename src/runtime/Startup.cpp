@@ -86,12 +86,11 @@ void startUpShadersAndFont() {
 
     // Stickers are added during the show; room for every set keeps that from reallocating.
     demo.stickers.reserve(32);
-
-    prepareDrawing();
 }
 
 void startUp(sf::RenderWindow& window) {
     startUpWindow(window);
     startUpRegistries();
     startUpShadersAndFont();
+    prepareDrawing();
 }

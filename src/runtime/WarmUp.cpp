@@ -7,7 +7,7 @@
 #include "runtime/DrawingClip.hpp"
 #include "runtime/FrameLoop.hpp"
 
-#include <SFML/Graphics/RectangleShape.hpp>
+#include <utility>
 
 namespace {
 
@@ -17,24 +17,24 @@ const sf::Texture* texture(const char* key) {
     return TextureManager::exists(key) ? TextureManager::get(key) : nullptr;
 }
 
-// The plain (program-less) draws: pictures whose sizes are and are not powers of two, the
-// render targets' own pictures, the font's glyphs, and an untextured shape; into a render
-// target and into the window.
+// The plain (program-less) draws as the show makes them: pictures whose sizes are and are
+// not powers of two and the font's glyphs into the render targets, a render target's picture
+// and the fade overlay into the window.
 void warmPlainDrawing(sf::RenderWindow& window) {
-    for (const char* key : {"sun", "particle-dot", "drop", "particle-star-gold", "black"}) {
+    for (const char* key : {"sun", "particle-dot"}) {
         if (const sf::Texture* picture = texture(key)) {
-            const sf::Sprite sprite(*picture);
-            demo.frameTarget.draw(sprite);
-            window.draw(sprite);
+            demo.frameTarget.draw(sf::Sprite(*picture));
         }
     }
-    demo.frameTarget.draw(demo.workSpriteB);
-    window.draw(demo.frameSprite);
+    if (const sf::Texture* picture = texture("sun")) {
+        demo.workTargetB.draw(sf::Sprite(*picture));
+    }
     demo.frameTarget.draw(demo.scroller.scrollerText);
     demo.workTargetB.draw(demo.scroller.scrollerText);
-    const sf::RectangleShape shape(sf::Vector2f(4.0f, 4.0f));
-    demo.frameTarget.draw(shape);
-    window.draw(shape);
+    window.draw(demo.frameSprite);
+    if (demo.fadeSprite != nullptr) {
+        window.draw(*demo.fadeSprite);
+    }
 }
 
 // The post-processing programs over a render target's picture and over a registry picture.
@@ -47,9 +47,14 @@ void warmPostProcessing() {
         if (program->getNativeHandle() == 0) {
             continue; // did not load: the show draws without it
         }
+        // The show runs television static from frameTarget into workTargetC, the others
+        // into frameTarget over work targets' pictures and stickers.
         const sf::RenderStates states(program);
+        if (program == &demo.tvstaticShader) {
+            demo.workTargetC.draw(demo.frameSprite, states);
+            continue;
+        }
         demo.frameTarget.draw(demo.workSpriteB, states);
-        demo.workTargetC.draw(demo.frameSprite, states);
         if (sticker != nullptr) {
             demo.frameTarget.draw(sf::Sprite(*sticker), states);
         }
@@ -59,7 +64,11 @@ void warmPostProcessing() {
 // The textured quadrilateral's program with each picture it is given in the show (repeated
 // and clamped, power-of-two sizes and others).
 void warmElasticSprites() {
-    for (const char* key : {"brickwall", "spectrum", "krv-white"}) {
+    // The walls go into frameTarget, the spectrum band and the logo into workTargetB.
+    const std::pair<const char*, sf::RenderTexture*> uses[] = {{"brickwall", &demo.frameTarget},
+                                                               {"spectrum", &demo.workTargetB},
+                                                               {"krv-white", &demo.workTargetB}};
+    for (const auto& [key, target] : uses) {
         const sf::Texture* picture = texture(key);
         if (picture == nullptr) {
             continue;
@@ -69,8 +78,7 @@ void warmElasticSprites() {
         sprite.setTexture(*picture, true);
         sprite.enablePerspective();
         sprite.setCornerOffset(2, sf::Vector2f(0.0f, 10.0f));
-        demo.frameTarget.draw(sprite);
-        demo.workTargetB.draw(sprite);
+        target->draw(sprite);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "scenes/SceneCommon.hpp"
 
@@ -167,7 +168,16 @@ SceneId vinylScrollerScene(float dt) {
         s.spectrumBand->setTextureRect(s.spectrumRect);
         demo.workTargetB.draw(*s.spectrumBand);
         demo.workTargetB.display();
-        demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
+        // The frame's opaque top and bottom rows and the frame sides' opaque columns replace
+        // whatever the ripple draws under them: it draws only between them.
+        sf::IntRect area = unhiddenArea(demo.frameTarget, s.vinylFrame);
+        if (!area.intersects(unhiddenArea(demo.frameTarget, s.vinylFrameSides), area)) {
+            area = sf::IntRect();
+        }
+        const DrawWithin within(demo.frameTarget, area);
+        if (within.any()) {
+            demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
+        }
     }
 
     drawSparsePicture(demo.frameTarget, s.vinylFrame);
