@@ -29,6 +29,13 @@ float glitchReach(float amount) {
     return a * 1.5f + 0.125f * 1920.0f * strength + a * 0.8f;
 }
 
+sf::Vector2f rippleReach() {
+    // Mirrors ripple.frag: the two waves of each direction add up to at most 1.5, times
+    // force * 0.0012 of the picture, at force 4.
+    const float uv = 1.5f * 4.0f * 0.0012f;
+    return sf::Vector2f(uv * 1920.0f, uv * 1080.0f);
+}
+
 void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,
                   const sf::FloatRect& content, float reach) {
     if (!(content.width > 0.0f) || !(content.height > 0.0f)) {

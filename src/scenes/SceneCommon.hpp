@@ -38,6 +38,10 @@ float wallGlitchAmount(float clock);
 // draws (band shift, wide block jump and colour split together). It never reads up or down.
 float glitchReach(float amount);
 
+// How far, in target pixels across and down, the ripple program reads from the pixel it
+// draws, at the force loadShaders gives it, over a 1920x1080 picture.
+sf::Vector2f rippleReach();
+
 // Draws `picture` (a sprite of a work target) into `target` through `shader`, limited to the
 // part that can change pixels: where the picture's content lies (`content`, in the picture's
 // own pixels), widened sideways by `reach`. Valid for programs whose output is transparent

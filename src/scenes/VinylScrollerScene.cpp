@@ -166,14 +166,25 @@ SceneId vinylScrollerScene(float dt) {
     s.spectrumRect.left -= 800.0f * dt;
     if (s.spectrumBand) {
         s.spectrumBand->setTextureRect(s.spectrumRect);
-        demo.workTargetB.draw(*s.spectrumBand);
-        demo.workTargetB.display();
         // The frame's opaque top and bottom rows and the frame sides' opaque columns replace
-        // whatever the ripple draws under them: it draws only between them.
+        // whatever the ripple draws under them: it draws only between them, and the band is
+        // needed only where the ripple reads (workSpriteB lies unmoved on frameTarget here).
         sf::IntRect area = unhiddenArea(demo.frameTarget, s.vinylFrame);
         if (!area.intersects(unhiddenArea(demo.frameTarget, s.vinylFrameSides), area)) {
             area = sf::IntRect();
         }
+        const sf::Vector2f reach = rippleReach();
+        const sf::FloatRect read(static_cast<float>(area.left) - reach.x,
+                                 static_cast<float>(area.top) - reach.y,
+                                 static_cast<float>(area.width) + 2.0f * reach.x,
+                                 static_cast<float>(area.height) + 2.0f * reach.y);
+        {
+            const DrawWithin within(demo.workTargetB, pixelArea(read, 2, demo.workTargetB));
+            if (within.any()) {
+                demo.workTargetB.draw(*s.spectrumBand);
+            }
+        }
+        demo.workTargetB.display();
         const DrawWithin within(demo.frameTarget, area);
         if (within.any()) {
             demo.frameTarget.draw(demo.workSpriteB, sf::RenderStates(&demo.rippleShader));
