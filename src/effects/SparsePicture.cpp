@@ -18,6 +18,9 @@ struct Prepared {
     // The picture without its fully opaque edge bands (whole rows from the top and bottom,
     // whole columns from the left and right).
     sf::IntRect seeThrough;
+    // Every pixel opaque and of this one colour.
+    bool uniform = false;
+    sf::Color colour;
 };
 
 // Whole rows (or columns) of opaque pixels from each edge: how many from the start, and where
@@ -121,10 +124,20 @@ void prepareSparsePicture(const sf::Texture* texture) {
     const sf::Image image = texture->copyToImage();
     const int width = static_cast<int>(image.getSize().x);
     const int height = static_cast<int>(image.getSize().y);
-    const sf::IntRect hole = largestTransparentRect(image);
     Prepared& entry = prepared[preparedCount++];
     entry.texture = texture;
     entry.seeThrough = opaqueEdgesRemoved(image);
+    const bool opaque = entry.seeThrough.width <= 0 && entry.seeThrough.height <= 0;
+    const sf::IntRect hole = opaque ? sf::IntRect() : largestTransparentRect(image);
+    const sf::Uint8* pixels = image.getPixelsPtr();
+    const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+    entry.uniform = bytes > 0 && pixels[3] == 255;
+    for (std::size_t i = 4; entry.uniform && i < bytes; ++i) {
+        entry.uniform = pixels[i] == pixels[i % 4];
+    }
+    if (entry.uniform) {
+        entry.colour = sf::Color(pixels[0], pixels[1], pixels[2], pixels[3]);
+    }
     // Below a tenth of the picture the extra draws are not worth it: drawn whole.
     if (static_cast<long long>(hole.width) * hole.height * 10 <
         static_cast<long long>(width) * height) {
@@ -225,6 +238,32 @@ void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite) {
         if (within.any()) {
             target.draw(*sprite);
         }
+    }
+}
+
+void drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite) {
+    if (sprite == nullptr) {
+        return;
+    }
+    int dx = 0;
+    int dy = 0;
+    const Prepared* entry = preparedPlacement(target, *sprite, dx, dy);
+    const bool opaque = entry != nullptr && entry->seeThrough.width <= 0 &&
+                        entry->seeThrough.height <= 0 && sprite->getColor() == sf::Color::White;
+    const sf::Vector2u size =
+        sprite->getTexture() != nullptr ? sprite->getTexture()->getSize() : sf::Vector2u();
+    const bool covers = dx <= 0 && dy <= 0 &&
+                        dx + static_cast<int>(size.x) >= static_cast<int>(target.getSize().x) &&
+                        dy + static_cast<int>(size.y) >= static_cast<int>(target.getSize().y);
+    if (!opaque || !covers) {
+        drawSparsePicture(target, sprite);
+        return;
+    }
+    // An opaque texel replaces the pixel under alpha blending, exactly as without blending.
+    if (entry->uniform) {
+        target.clear(entry->colour);
+    } else {
+        target.draw(*sprite, sf::RenderStates(sf::BlendNone));
     }
 }
 

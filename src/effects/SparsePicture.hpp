@@ -1,5 +1,5 @@
 #pragma once
-// Pictures as big as the screen that are transparent over a large rectangle (a frame, a
+// Pictures as big as the screen. Those that are transparent over a large rectangle (a frame, a
 // vignette) cost the software renderer a full-screen pass however little of them shows.
 // Drawn through here, such a picture is drawn only over the parts outside its largest fully
 // transparent rectangle: the same pixels, since a transparent texel changes nothing under
@@ -15,6 +15,11 @@ void prepareSparsePicture(const sf::Texture* texture);
 // Draws `sprite` into `target` as target.draw would. Only a sprite of a prepared texture that
 // shows its whole texture unrotated and unscaled at whole pixels is drawn in parts.
 void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite);
+
+// Draws `sprite` as drawSparsePicture does. A prepared picture drawn untinted that is opaque
+// throughout and covers the whole target replaces every pixel, as it would under alpha
+// blending: a single-coloured one is laid down as a clear, another without blending.
+void drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite);
 
 // The part of `target` that `sprite`, drawn later over it, leaves visible: the target without
 // the prepared picture's fully opaque edge bands (whatever is drawn under them is replaced

@@ -28,6 +28,8 @@ void warmPlainDrawing(sf::RenderWindow& window) {
     }
     if (const sf::Texture* picture = texture("sun")) {
         demo.workTargetB.draw(sf::Sprite(*picture));
+        // Opaque backdrops are laid without blending.
+        demo.frameTarget.draw(sf::Sprite(*picture), sf::RenderStates(sf::BlendNone));
     }
     demo.frameTarget.draw(demo.scroller.scrollerText);
     demo.workTargetB.draw(demo.scroller.scrollerText);
@@ -86,7 +88,7 @@ void warmElasticSprites() {
 
 void prepareDrawing() {
     forgetSparsePictures();
-    for (const char* key : {"mask", "frame", "frame-sides"}) {
+    for (const char* key : {"mask", "frame", "frame-sides", "black", "white"}) {
         prepareSparsePicture(texture(key));
     }
 

@@ -3,6 +3,7 @@
 #include "assets/MusicManager.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "scenes/SceneCommon.hpp"
@@ -79,7 +80,7 @@ SceneId introScene(float dt) {
 
     s.introSunAngle -= 45.0f * dt;
 
-    drawIfPresent(demo.frameTarget, s.introBlack);
+    drawBackdrop(demo.frameTarget, s.introBlack);
     if (s.introSun != nullptr) {
         s.introSun->setRotation(s.introSunAngle);
         demo.frameTarget.draw(*s.introSun);

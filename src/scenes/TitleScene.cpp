@@ -276,7 +276,7 @@ SceneId titleScene(float dt) {
         s.bomb.x += 256.0f * dt;
     }
 
-    drawIfPresent(demo.frameTarget, SpriteManager::get("white"));
+    drawBackdrop(demo.frameTarget, SpriteManager::get("white"));
     demo.wallRect.left -= 256.0f * dt;
     s.titleWall->setTextureRect(demo.wallRect);
     demo.frameTarget.draw(*s.titleWall);
