@@ -6,6 +6,7 @@
 #include "runtime/DemoState.hpp"
 #include "runtime/RenderTargets.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -159,8 +160,22 @@ namespace {
 
 // One pass over the message: each character drawn on its own, the pen moved on by the width
 // of that character's local bounds.
+// The smallest rectangle holding both; an empty rectangle counts as nothing.
+sf::FloatRect unite(const sf::FloatRect& a, const sf::FloatRect& b) {
+    if (!(a.width > 0.0f) || !(a.height > 0.0f)) {
+        return b;
+    }
+    const float left = std::min(a.left, b.left);
+    const float top = std::min(a.top, b.top);
+    const float right = std::max(a.left + a.width, b.left + b.width);
+    const float bottom = std::max(a.top + a.height, b.top + b.height);
+    return sf::FloatRect(left, top, right - left, bottom - top);
+}
+
 template <typename Wave> void scrollerPass(sf::RenderTexture& target, Wave wave) {
     Scroller& s = demo.scroller;
+    const sf::FloatRect targetArea(0.0f, 0.0f, static_cast<float>(target.getSize().x),
+                                   static_cast<float>(target.getSize().y));
     float x = s.scrollerX;
     float offset = 0.0f;
     char text[2] = {0, 0};
@@ -170,7 +185,12 @@ template <typename Wave> void scrollerPass(sf::RenderTexture& target, Wave wave)
         const double angle = static_cast<double>(s.scrollerPhase + offset);
         const float y = s.scrollerY + s.scrollerAmplitude * static_cast<float>(wave(angle));
         s.scrollerText.setPosition(x, y);
-        target.draw(s.scrollerText);
+        // A letter wholly outside the target would change no pixel: most of the message is.
+        const sf::FloatRect bounds = s.scrollerText.getGlobalBounds();
+        if (bounds.intersects(targetArea)) {
+            target.draw(s.scrollerText);
+            s.drawnArea = unite(s.drawnArea, bounds);
+        }
         offset = static_cast<float>(static_cast<double>(offset) + 0.2);
         x += s.scrollerText.getLocalBounds().width;
     }
@@ -180,6 +200,7 @@ template <typename Wave> void scrollerPass(sf::RenderTexture& target, Wave wave)
 
 void drawScroller(sf::RenderTexture& target) {
     Scroller& s = demo.scroller;
+    s.drawnArea = sf::FloatRect();
     if (!s.scrollerActive) {
         return;
     }

@@ -4,6 +4,7 @@
 #include "effects/Easing.hpp"
 
 #include <SFML/Graphics/Color.hpp>
+#include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
@@ -81,6 +82,8 @@ struct Scroller {
     float scrollerAmplitude = 190.0f;
     sf::Color scrollerFill = sf::Color(255, 255, 255, 255);
     sf::Color scrollerOutline = sf::Color(0, 0, 0, 255);
+    // Where the last drawScroller drew, in target pixels (empty when it drew nothing).
+    sf::FloatRect drawnArea;
 };
 
 void advanceScroller(float dt);

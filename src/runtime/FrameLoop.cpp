@@ -59,8 +59,13 @@ SceneId callScene(SceneId index, float dt) {
 
 // Lays the fade over the window. Without the `black` sprite a plain black rectangle darkens
 // the frame instead.
+// An overlay of alpha 0 leaves every pixel as it is under alpha blending, so it is not drawn:
+// that saves a full-screen pass in every frame without a fade.
 void drawFadeOverlay(sf::RenderWindow& window) {
     const sf::Uint8 alpha = alphaByte(demo.fadeLevel);
+    if (alpha == 0) {
+        return;
+    }
     if (demo.fadeSprite != nullptr) {
         sf::Sprite& overlay = *demo.fadeSprite;
         const sf::Uint8 remembered = overlay.getColor().a;

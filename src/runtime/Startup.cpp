@@ -10,6 +10,7 @@
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/RenderTargets.hpp"
+#include "runtime/WarmUp.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -131,4 +132,5 @@ void startUp(sf::RenderWindow& window) {
     startUpWindow(window);
     startUpRegistries();
     startUpShadersAndFont();
+    prepareDrawing();
 }

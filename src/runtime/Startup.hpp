@@ -3,7 +3,8 @@
 
 // Everything before the frame loop: configuration, the window and its black first frame, the
 // render targets, the registries, the fade overlay and the mask, the shaders, the font and
-// the scroller. Nothing here stops the program: every loader reports and carries on.
+// the scroller, then the warm-up of the drawing (prepareDrawing). Nothing here stops the
+// program: every loader reports and carries on.
 void startUp(sf::RenderWindow& window);
 
 // The stages of start-up, for tools that time them. Each runs the steps named.

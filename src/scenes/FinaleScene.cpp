@@ -9,6 +9,8 @@
 #include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
+#include <algorithm>
+
 const char* const kFinaleMessage = "THANKS FOR  WATCHING  KLOMP           "
                                    "MADE  WITH  LOVE  AND  TOO MUCH  COFFEE          "
                                    "SEE  YOU  AT  THE  PARTY";
@@ -100,6 +102,7 @@ SceneId finaleScene(float dt) {
         }
     }
 
+    sf::FloatRect logoArea;
     if (s.finaleLogo) {
         ElasticSprite& logo = *s.finaleLogo;
         logo.setRotation(60.0f * sinf64(2.0f * s.finaleTime));
@@ -109,13 +112,28 @@ SceneId finaleScene(float dt) {
         }
         logo.setTextureRect(s.logoRect);
         demo.workTargetB.draw(logo);
+        // After the draw the corners are where they landed in workTargetB.
+        const auto& corners = logo.getVertices();
+        float left = corners[0].position.x;
+        float top = corners[0].position.y;
+        float right = left;
+        float bottom = top;
+        for (const sf::Vertex& corner : corners) {
+            left = std::min(left, corner.position.x);
+            top = std::min(top, corner.position.y);
+            right = std::max(right, corner.position.x);
+            bottom = std::max(bottom, corner.position.y);
+        }
+        logoArea = sf::FloatRect(left, top, right - left, bottom - top);
     }
     demo.workTargetB.display();
 
     advanceScroller(dt);
     drawScroller(demo.frameTarget);
 
-    demo.frameTarget.draw(demo.workSpriteB, shaded(demo.blueprintPeephole));
+    // The logo is all there is in workTargetB; the peephole reads only the texel under the
+    // pixel it draws.
+    drawPassOver(demo.frameTarget, demo.workSpriteB, demo.blueprintPeephole, logoArea, 0.0f);
 
     updateStickers(dt);
     drawStickers();

@@ -3,6 +3,7 @@
 #include "assets/MusicManager.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "runtime/RenderTargets.hpp"
@@ -29,7 +30,8 @@ SceneId introScene(float dt) {
     IntroState& s = demo.intro;
 
     const float clock = demo.effectClock;
-    demo.glitchShader.setUniform("glitchAmount", 70.0f * sinf64(2.0f * clock) + 58.0f);
+    const float glitchAmount = 70.0f * sinf64(2.0f * clock) + 58.0f;
+    demo.glitchShader.setUniform("glitchAmount", glitchAmount);
     demo.tvstaticShader.setUniform("time", clock);
 
     s.introStepTime += dt;
@@ -79,7 +81,7 @@ SceneId introScene(float dt) {
 
     s.introSunAngle -= 45.0f * dt;
 
-    drawIfPresent(demo.frameTarget, s.introBlack);
+    drawBackdrop(demo.frameTarget, s.introBlack);
     if (s.introSun != nullptr) {
         s.introSun->setRotation(s.introSunAngle);
         demo.frameTarget.draw(*s.introSun);
@@ -98,7 +100,11 @@ SceneId introScene(float dt) {
     if (s.introPresentsShown) {
         drawIfPresent(demo.workTargetB, s.introPresents);
         demo.workTargetB.display();
-        demo.frameTarget.draw(demo.workSpriteB, shaded(demo.glitchShader));
+        // PRESENTS is all there is in workTargetB.
+        const sf::FloatRect content =
+            s.introPresents != nullptr ? s.introPresents->getGlobalBounds() : sf::FloatRect();
+        drawPassOver(demo.frameTarget, demo.workSpriteB, demo.glitchShader, content,
+                     glitchReach(glitchAmount));
     }
 
     if (s.introNoiseTime > 0.0f) {

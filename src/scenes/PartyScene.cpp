@@ -3,6 +3,7 @@
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "scenes/SceneCommon.hpp"
@@ -181,6 +182,6 @@ SceneId partyScene(float dt) {
     ParticleManager::update(dt);
     ParticleManager::draw();
 
-    drawIfPresent(demo.frameTarget, s.partyMask);
+    drawSparsePicture(demo.frameTarget, s.partyMask);
     return result;
 }

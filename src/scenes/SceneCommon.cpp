@@ -1,6 +1,9 @@
 #include "scenes/SceneCommon.hpp"
 
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
+
+#include <algorithm>
 
 void swayFrame(float clock) {
     demo.frameSprite.setRotation(5.0f * sinf64(0.5f * clock));
@@ -15,4 +18,35 @@ void unswaySprite(sf::Sprite& sprite) {
 
 float wallGlitchAmount(float clock) {
     return 12.0f * sinf64(8.0f * clock) + 12.0f;
+}
+
+float glitchReach(float amount) {
+    // Mirrors glitch.frag: a band shifts by at most amount * 1.5 px, a wide block by at most
+    // 0.125 of the width times the strength, and the red and blue reads split by at most
+    // amount * 0.8 px.
+    const float a = std::max(amount, 0.0f);
+    const float strength = std::min(a / 128.0f, 1.0f);
+    return a * 1.5f + 0.125f * 1920.0f * strength + a * 0.8f;
+}
+
+sf::Vector2f rippleReach() {
+    // Mirrors ripple.frag: the two waves of each direction add up to at most 1.5, times
+    // force * 0.0012 of the picture, at force 4.
+    const float uv = 1.5f * 4.0f * 0.0012f;
+    return sf::Vector2f(uv * 1920.0f, uv * 1080.0f);
+}
+
+void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,
+                  const sf::FloatRect& content, float reach) {
+    if (!(content.width > 0.0f) || !(content.height > 0.0f)) {
+        return; // a transparent picture leaves every pixel as it is
+    }
+    const sf::FloatRect widened(content.left - reach, content.top, content.width + 2.0f * reach,
+                                content.height);
+    const sf::FloatRect onTarget = picture.getTransform().transformRect(widened);
+    // Two pixels on every side cover the rounding of texel reads and of the transform.
+    const DrawWithin within(target, pixelArea(onTarget, 2, target));
+    if (within.any()) {
+        target.draw(picture, shaded(shader));
+    }
 }

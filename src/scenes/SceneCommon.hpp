@@ -35,3 +35,18 @@ void swayFrame(float clock);
 void unswaySprite(sf::Sprite& sprite);
 // The pulse of the glitch used by the wall scenes.
 float wallGlitchAmount(float clock);
+
+// How far, in texture pixels, the glitch program at `amount` reads sideways from the pixel it
+// draws (band shift, wide block jump and colour split together). It never reads up or down.
+float glitchReach(float amount);
+
+// How far, in target pixels across and down, the ripple program reads from the pixel it
+// draws, at the force loadShaders gives it, over a 1920x1080 picture.
+sf::Vector2f rippleReach();
+
+// Draws `picture` (a sprite of a work target) into `target` through `shader`, limited to the
+// part that can change pixels: where the picture's content lies (`content`, in the picture's
+// own pixels), widened sideways by `reach`. Valid for programs whose output is transparent
+// wherever every texel they read is transparent. Empty content draws nothing.
+void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,
+                  const sf::FloatRect& content, float reach);

@@ -3,6 +3,7 @@
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -276,7 +277,7 @@ SceneId titleScene(float dt) {
         s.bomb.x += 256.0f * dt;
     }
 
-    drawIfPresent(demo.frameTarget, SpriteManager::get("white"));
+    drawBackdrop(demo.frameTarget, SpriteManager::get("white"));
     demo.wallRect.left -= 256.0f * dt;
     s.titleWall->setTextureRect(demo.wallRect);
     demo.frameTarget.draw(*s.titleWall);
@@ -308,6 +309,6 @@ SceneId titleScene(float dt) {
     if (s.jetFlying) {
         flyJet(s, dt);
     }
-    drawIfPresent(demo.frameTarget, SpriteManager::get("mask"));
+    drawSparsePicture(demo.frameTarget, SpriteManager::get("mask"));
     return result;
 }

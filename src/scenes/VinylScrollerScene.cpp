@@ -4,8 +4,10 @@
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
@@ -165,12 +167,32 @@ SceneId vinylScrollerScene(float dt) {
     s.spectrumRect.left -= 800.0f * dt;
     if (s.spectrumBand) {
         s.spectrumBand->setTextureRect(s.spectrumRect);
-        demo.workTargetB.draw(*s.spectrumBand);
+        // The frame's opaque top and bottom rows and the frame sides' opaque columns replace
+        // whatever the ripple draws under them: it draws only between them, and the band is
+        // needed only where the ripple reads (workSpriteB lies unmoved on frameTarget here).
+        sf::IntRect area = unhiddenArea(demo.frameTarget, s.vinylFrame);
+        if (!area.intersects(unhiddenArea(demo.frameTarget, s.vinylFrameSides), area)) {
+            area = sf::IntRect();
+        }
+        const sf::Vector2f reach = rippleReach();
+        const sf::FloatRect read(static_cast<float>(area.left) - reach.x,
+                                 static_cast<float>(area.top) - reach.y,
+                                 static_cast<float>(area.width) + 2.0f * reach.x,
+                                 static_cast<float>(area.height) + 2.0f * reach.y);
+        {
+            const DrawWithin within(demo.workTargetB, pixelArea(read, 2, demo.workTargetB));
+            if (within.any()) {
+                demo.workTargetB.draw(*s.spectrumBand);
+            }
+        }
         demo.workTargetB.display();
-        demo.frameTarget.draw(demo.workSpriteB, shaded(demo.rippleShader));
+        const DrawWithin within(demo.frameTarget, area);
+        if (within.any()) {
+            demo.frameTarget.draw(demo.workSpriteB, shaded(demo.rippleShader));
+        }
     }
 
-    drawIfPresent(demo.frameTarget, s.vinylFrame);
+    drawSparsePicture(demo.frameTarget, s.vinylFrame);
 
     updateRecordChanger(dt);
     RecordChanger& r = s.recordChanger;
@@ -191,7 +213,7 @@ SceneId vinylScrollerScene(float dt) {
 
     advanceScroller(dt);
     drawScroller(demo.frameTarget);
-    drawIfPresent(demo.frameTarget, s.vinylFrameSides);
+    drawSparsePicture(demo.frameTarget, s.vinylFrameSides);
 
     ParticleManager::update(dt);
     ParticleManager::draw();

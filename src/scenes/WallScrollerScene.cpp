@@ -4,6 +4,7 @@
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -88,7 +89,8 @@ void timeline(WallScrollerState& s) {
 SceneId wallScrollerScene(float dt) {
     WallScrollerState& s = demo.wallScroller;
 
-    demo.glitchShader.setUniform("glitchAmount", wallGlitchAmount(demo.effectClock));
+    const float glitchAmount = wallGlitchAmount(demo.effectClock);
+    demo.glitchShader.setUniform("glitchAmount", glitchAmount);
     demo.effectClock += dt;
     const float c = demo.effectClock;
     swayFrame(c);
@@ -127,7 +129,9 @@ SceneId wallScrollerScene(float dt) {
     ParticleManager::draw();
 
     demo.workTargetB.display();
-    demo.frameTarget.draw(demo.workSpriteB, shaded(demo.glitchShader));
+    // The scroller is all there is in workTargetB.
+    drawPassOver(demo.frameTarget, demo.workSpriteB, demo.glitchShader, demo.scroller.drawnArea,
+                 glitchReach(glitchAmount));
 
     if (sf::Sprite* sun = s.wallScrollerSun) {
         sun->setScale(1.0f, 1.0f);
@@ -135,6 +139,6 @@ SceneId wallScrollerScene(float dt) {
         sun->setColor(sf::Color(255, 255, 255, alphaByte(s.wallScrollerSunOpacity)));
         demo.frameTarget.draw(*sun);
     }
-    drawIfPresent(demo.frameTarget, SpriteManager::get("mask"));
+    drawSparsePicture(demo.frameTarget, SpriteManager::get("mask"));
     return s.wallScrollerResult;
 }

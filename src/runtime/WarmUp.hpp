@@ -1,0 +1,9 @@
+#pragma once
+
+// The last step of start-up, so that no frame of the show pays for a first use:
+// - every drawing program of the show meets each kind of texture and target it meets in the
+//   show once, so the software renderer builds its variants now (a first use costs a frame
+//   several times its usual time);
+// - the transparent parts of the full-screen pictures are found.
+// The draws are limited to one pixel and the frame loop clears every target first.
+void prepareDrawing();
