@@ -7,8 +7,8 @@
 namespace capture {
 
 // The default x264 settings: a video of sensible size for sharing. --crf/--preset pick others.
-inline constexpr int kShareCrf = 20;
-inline constexpr const char* kSharePreset = "slow";
+inline constexpr int kShareCrf = 27;
+inline constexpr const char* kSharePreset = "faster";
 
 struct CaptureOptions {
     double fps = 60.0;

@@ -33,16 +33,10 @@ std::string escaped(const std::string& text) {
     return out;
 }
 
-bool wholeRate(double fps) {
-    return std::fabs(fps - std::round(fps)) < 1e-9;
-}
-
-// The time of `frames` frames in the chapter time base.
-long long chapterTicks(std::int64_t frames, double fps) {
-    if (wholeRate(fps)) {
-        return static_cast<long long>(frames);
-    }
-    return static_cast<long long>(std::ceil(static_cast<double>(frames) / fps * 1e6 - 1e-6));
+// The time of `frames` frames in whole milliseconds (the unit MP4 chapters keep), rounded
+// up so that a player jumping there shows that frame and not the one before.
+long long chapterMilliseconds(std::int64_t frames, double fps) {
+    return static_cast<long long>(std::ceil(static_cast<double>(frames) * 1000.0 / fps - 1e-6));
 }
 
 } // namespace
@@ -100,14 +94,13 @@ std::string chapterMetadata(const std::vector<SceneStart>& starts, std::int64_t 
             chapters.push_back({at, start.scene});
         }
     }
-    const std::string base = wholeRate(fps)
-                                 ? "1/" + std::to_string(static_cast<long long>(std::llround(fps)))
-                                 : std::string("1/1000000");
     for (std::size_t i = 0; i < chapters.size(); ++i) {
         const std::int64_t until = i + 1 < chapters.size() ? chapters[i + 1].frame : endFrame;
-        text += "[CHAPTER]\nTIMEBASE=" + base + "\n";
-        text += "START=" + std::to_string(chapterTicks(chapters[i].frame - firstFrame, fps)) + "\n";
-        text += "END=" + std::to_string(chapterTicks(until - firstFrame, fps)) + "\n";
+        text += "[CHAPTER]\nTIMEBASE=1/1000\n";
+        text +=
+            "START=" + std::to_string(chapterMilliseconds(chapters[i].frame - firstFrame, fps)) +
+            "\n";
+        text += "END=" + std::to_string(chapterMilliseconds(until - firstFrame, fps)) + "\n";
         text += "title=" + escaped(chapterTitle(chapters[i].scene)) + "\n";
     }
     return text;

@@ -26,8 +26,8 @@ const char* chapterTitle(SceneId scene);
 
 // An ffmetadata file: the show's title and credits, and one chapter per scene seen in the
 // video, which holds frames [firstFrame, endFrame). A scene already running at firstFrame
-// starts its chapter at 0. Chapter times are those of the frames in which each scene first
-// draws, in the time base 1/fps when fps is whole (microseconds rounded up otherwise).
+// starts its chapter at 0. A chapter starts at the frame in which its scene first draws, in
+// whole milliseconds rounded up, so that seeking to it shows that frame.
 std::string chapterMetadata(const std::vector<SceneStart>& starts, std::int64_t firstFrame,
                             std::int64_t endFrame, double fps);
 

@@ -351,7 +351,7 @@ RunResult render(const CaptureOptions& options, const FixedClock& clock, const S
 }
 
 // What a run did, as one paragraph on standard error.
-void printSummary(const char* who, const FixedClock& clock, const RunResult& r, int jobs) {
+void printSummary(const char* who, const FixedClock& clock, const RunResult& r) {
     const Timings& t = r.timings;
     const double seen = static_cast<double>(std::max<std::int64_t>(1, t.seenFrames));
     std::fprintf(stderr,
@@ -359,7 +359,7 @@ void printSummary(const char* who, const FixedClock& clock, const RunResult& r, 
                  "start-up; %lld drawn and read back at %.2f fps\n",
                  who, static_cast<long long>(r.framesPlayed), clock.timeOf(r.framesPlayed),
                  clock.fps, t.wall, t.startUp, static_cast<long long>(t.seenFrames),
-                 t.seenFrames > 0 && t.wall > 0.0 ? seen / t.wall * jobs : 0.0);
+                 t.seenFrames > 0 && t.wall > 0.0 ? seen / t.wall : 0.0);
     std::fprintf(stderr,
                  "  per drawn frame: renderFrame %.1f ms; read-back %s %.1f ms, then %.1f ms "
                  "waiting for it after the next frame was drawn; present %.1f ms, waiting for a "
@@ -487,7 +487,7 @@ int runJob(const CaptureOptions& options) {
     span.stream = options.video;
     const RunResult r = render(options, clock, span);
     const std::string who = "klomp-capture job " + span.label;
-    printSummary(who.c_str(), clock, r, 1);
+    printSummary(who.c_str(), clock, r);
 
     nlohmann::json out;
     out["ok"] = r.ok;
@@ -623,21 +623,13 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
             merged.ok = false;
             break;
         }
-        std::vector<std::string> args{"/proc/self/exe",
-                                      "--segment",
-                                      jobFile,
-                                      "--video",
-                                      stream,
-                                      "--fps",
-                                      std::to_string(options.fps),
-                                      "--crf",
-                                      std::to_string(options.crf),
-                                      "--preset",
-                                      options.preset,
-                                      "--no-extras"};
-        if (!options.present) {
-            args.push_back("--no-present");
-        }
+        std::vector<std::string> args{"/proc/self/exe", "--segment", jobFile, "--video", stream,
+                                      "--fps", std::to_string(options.fps), "--crf",
+                                      std::to_string(options.crf), "--preset", options.preset,
+                                      "--no-extras",
+                                      // Nobody watches the jobs' windows, which lie on top
+                                      // of each other; presenting only loads the X server.
+                                      "--no-present"};
         if (!options.progress) {
             args.push_back("--quiet");
         }
@@ -690,7 +682,6 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
     }
     merged.stillsWritten = whole.stills.size();
     merged.timings.wall = secondsSince(began);
-    merged.timings.startUp = 0.0;
     return merged;
 }
 
@@ -851,11 +842,13 @@ int main(int argc, char** argv) {
         result = render(options, clock, span);
     }
     int status = result.ok ? 0 : 1;
+    printSummary("klomp-capture", clock, result);
     if (jobs > 1) {
-        printSummary("klomp-capture", clock, result, 1);
-        std::fprintf(stderr, "  %d jobs at once, each playing the show from its start\n", jobs);
-    } else {
-        printSummary("klomp-capture", clock, result, 1);
+        std::fprintf(stderr,
+                     "  %d jobs at once, each playing the show from its start (the times above "
+                     "are the jobs' sums; the wall time and start-up are the whole run's and "
+                     "the slowest job's)\n",
+                     jobs);
     }
     if (video && status == 0 && !finishVideo(options, clock, span.firstShown, streams, result)) {
         status = 1;
