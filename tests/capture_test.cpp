@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -271,36 +272,27 @@ double loudness(const std::vector<std::int16_t>& samples, double from, double to
     return last > first ? std::sqrt(sum / static_cast<double>(last - first)) : 0.0;
 }
 
-std::string frameHashes(const std::string& file) {
-    const Command h =
-        run({"ffmpeg", "-v", "error", "-i", file, "-map", "0:v", "-f", "framemd5", "-"});
-    EXPECT_EQ(h.status, 0) << h.output;
-    std::string hashes;
-    std::istringstream lines(h.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line[0] != '#') {
-            hashes += line + "\n";
-        }
-    }
-    return hashes;
-}
-
 } // namespace
 
 // The noise burst plays from 7.6 s to 8.2 s at 5 fps (the intro's step 2 starts at frame 38
-// and the burst's 0.75 s are counted down from that frame).
-TEST(CaptureVideo, ShortCaptureIsH264WithTheSongAndTheNoiseAndIsRepeatable) {
+// and the burst's 0.75 s are counted down from that frame). The second capture splits the span
+// between two processes: the frames they hand to the encoder are the one-process frames.
+TEST(CaptureVideo, ShortCaptureIsH264WithTheSongAndTheNoiseAndTwoJobsGiveTheSameFrames) {
     test::TempDir dir;
     const std::string first = dir.file("first.mp4");
     const std::string second = dir.file("second.mp4");
     for (const std::string& file : {first, second}) {
-        const Command capture = run({KLOMP_CAPTURE_TOOL, "--video", file, "--fps", "5", "--start",
-                                     "6.4", "--end", "8.4", "--no-extras", "--quiet"});
+        const Command capture =
+            run({KLOMP_CAPTURE_TOOL, "--video", file, "--fps", "5", "--start", "6.4", "--end",
+                 "8.4", "--no-extras", "--quiet", "--jobs", file == first ? "1" : "2",
+                 "--frame-hashes", file + ".hashes"});
         ASSERT_EQ(capture.status, 0) << capture.output;
         EXPECT_NE(capture.output.find("video: " + file), std::string::npos) << capture.output;
+        EXPECT_NE(capture.output.find("dBTP after the AAC encode"), std::string::npos);
     }
-    EXPECT_FALSE(std::filesystem::exists(first + ".part.mkv"));
-    EXPECT_FALSE(std::filesystem::exists(first + ".part.wav"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+    }
 
     const Probe p = probe(first);
     EXPECT_EQ(p.video.value("codec_name", ""), "h264");
@@ -310,6 +302,9 @@ TEST(CaptureVideo, ShortCaptureIsH264WithTheSongAndTheNoiseAndIsRepeatable) {
     EXPECT_EQ(p.video.value("nb_read_frames", ""), "10");
     ASSERT_FALSE(p.audio.is_null()) << "no sound stream";
     EXPECT_NEAR(std::stod(p.audio.value("duration", "0")), 2.0, 0.05);
+    const Probe joined = probe(second);
+    EXPECT_EQ(joined.video.value("nb_read_frames", ""), "10");
+    EXPECT_NEAR(std::stod(joined.video.value("duration", "0")), 2.0, 1e-6);
 
     // Capture second s shows show second 6.4 + s: the song plays throughout, the noise lies
     // on top of it from show second 7.6 (capture second 1.2).
@@ -318,9 +313,82 @@ TEST(CaptureVideo, ShortCaptureIsH264WithTheSongAndTheNoiseAndIsRepeatable) {
     EXPECT_GT(song, 300.0);
     EXPECT_GT(loudness(sound, 1.25, 1.75), 2.0 * song);
 
-    const std::string hashes = frameHashes(first);
+    // Frames 32 to 41, each with its hash, the same from one process and from two, and
+    // different from each other (the picture moves).
+    const std::string hashes = readFile(first + ".hashes");
     EXPECT_EQ(std::count(hashes.begin(), hashes.end(), '\n'), 10);
-    EXPECT_EQ(hashes, frameHashes(second));
+    EXPECT_EQ(hashes.substr(0, 3), "32\t");
+    EXPECT_EQ(hashes, readFile(second + ".hashes"));
+    std::set<std::string> distinct;
+    std::istringstream lines(hashes);
+    for (std::string line; std::getline(lines, line);) {
+        distinct.insert(line.substr(line.find('\t')));
+    }
+    EXPECT_GE(distinct.size(), 8u);
+}
+
+// What a player and an upload site read: a 60 fps span around the title's hand-over to the
+// brick-wall scroller, split between two jobs. The size band is the shareable whole-show band
+// (150-300 MB for 11,825 frames) scaled to the span, with room for its key frame.
+TEST(CaptureVideo, ShareableVideoHasColourTagsChaptersAtTheSceneFramesTitleAndAClearPeak) {
+    test::TempDir dir;
+    const std::string file = dir.file("share.mp4");
+    const std::string trace = dir.file("trace.tsv");
+    const Command capture = run({KLOMP_CAPTURE_TOOL, "--video", file, "--start", "55.6", "--end",
+                                 "56", "--trace", trace, "--no-extras", "--quiet", "--jobs", "2"});
+    ASSERT_EQ(capture.status, 0) << capture.output;
+
+    const Command p = run({"ffprobe", "-v", "error", "-show_chapters", "-show_format",
+                           "-show_streams", "-of", "json", file});
+    ASSERT_EQ(p.status, 0) << p.output;
+    const nlohmann::json doc = nlohmann::json::parse(p.output);
+    const nlohmann::json& video = doc["streams"][0];
+    EXPECT_EQ(video.value("codec_type", ""), "video");
+    EXPECT_EQ(video.value("nb_frames", ""), "24");
+    EXPECT_EQ(video.value("color_range", ""), "tv");
+    EXPECT_EQ(video.value("color_space", ""), "bt709");
+    EXPECT_EQ(video.value("color_transfer", ""), "bt709");
+    EXPECT_EQ(video.value("color_primaries", ""), "bt709");
+    const nlohmann::json& tags = doc["format"]["tags"];
+    EXPECT_EQ(tags.value("title", ""), "Ain't zilchy but a (symbol) klomp");
+    EXPECT_NE(tags.value("comment", "").find("Music: CHARLIE"), std::string::npos);
+
+    // The brick-wall scroller's chapter starts at the first frame the trace shows it in.
+    double wallStart = -1.0;
+    for (const TraceLine& line : readTrace(trace)) {
+        if (line.scene == Scene::WallScroller) {
+            wallStart = line.time;
+            break;
+        }
+    }
+    ASSERT_GT(wallStart, 55.6);
+    const nlohmann::json& chapters = doc["chapters"];
+    ASSERT_EQ(chapters.size(), 2u) << p.output;
+    EXPECT_EQ(chapters[0]["tags"].value("title", ""), "Title");
+    EXPECT_DOUBLE_EQ(std::stod(chapters[0].value("start_time", "-1")), 0.0);
+    EXPECT_EQ(chapters[1]["tags"].value("title", ""), "Brick-wall scroller");
+    // Kept in milliseconds, at or just after the frame's time and before the next frame's.
+    const double wallChapter = std::stod(chapters[1].value("start_time", "-1"));
+    EXPECT_GE(wallChapter, wallStart - 55.6 - 1e-4);
+    EXPECT_LT(wallChapter, wallStart - 55.6 + 0.002);
+    EXPECT_NEAR(std::stod(chapters[1].value("end_time", "-1")), 0.4, 1e-3);
+
+    // The index comes first, so a player can start before the whole file is there.
+    const std::string bytes = readFile(file);
+    EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
+    const double perFrame = 150e6 / 11825.0;
+    EXPECT_GT(static_cast<double>(bytes.size()), 24 * perFrame * 0.5);
+    EXPECT_LT(static_cast<double>(bytes.size()), 24 * 2 * perFrame * 2.0);
+
+    // The sound after the AAC encode, as ffmpeg's meter reads it.
+    const Command meter = run({"ffmpeg", "-hide_banner", "-nostats", "-i", file, "-filter:a",
+                               "ebur128=peak=true", "-f", "null", "-"});
+    ASSERT_EQ(meter.status, 0) << meter.output;
+    const std::size_t peak = meter.output.find("Peak:", meter.output.rfind("True peak:"));
+    ASSERT_NE(peak, std::string::npos) << meter.output;
+    const double truePeak = std::strtod(meter.output.c_str() + peak + 5, nullptr);
+    EXPECT_LE(truePeak, -1.0);
+    EXPECT_GT(truePeak, -6.0); // the song is there at its own level
 }
 
 TEST(CaptureVideo, MusicOffInConfigLeavesOnlyTheNoiseBurst) {
@@ -387,6 +455,9 @@ TEST(CaptureOptions, BadCommandLinesAreRefusedWithUsage) {
              {"--video", "v.mp4", "--fps", "0"},
              {"--video", "v.mp4", "--start", "5", "--end", "4"},
              {"--stills", "1,,2"},
+             {"--video", "v.mp4", "--jobs", "0"},
+             {"--video", "v.mp4", "--crf", "60"},
+             {"--stills", "1", "--frame-hashes", "h.txt"},
              {"--bogus"}}) {
         std::vector<std::string> line{KLOMP_CAPTURE_TOOL};
         line.insert(line.end(), args.begin(), args.end());
@@ -464,7 +535,7 @@ TEST(FramePipe, StillsAndThumbnailsComeOutUprightOpaqueAndInRgbOrder) {
     capture::FrameWriter writer(2, 4, 2, nullptr, 2);
     capture::FrameJob* job = writer.acquire();
     const std::vector<std::uint8_t> frame = smallFrame();
-    std::copy(frame.begin(), frame.end(), job->pixels.begin());
+    std::copy(frame.begin(), frame.end(), job->pixels);
     job->time = 1.5;
     job->scene = Scene::Title;
     job->toThumbnail = true;
@@ -592,6 +663,33 @@ TEST(Soundtrack, OtherRatesAreResampledAndSumsClip) {
     EXPECT_EQ(mix.samples[2 * 150], 32767);
     EXPECT_EQ(mix.samples[2 * 399], 32767);
     EXPECT_EQ(mix.samples[2 * 400], 32000);
+}
+
+// A tone at a quarter of the rate, sampled 45 degrees off its crests: the samples reach only
+// 0.71 of its peak, the wave between them the full peak. Quiet before, loud after.
+TEST(Soundtrack, LimiterHoldsTheTruePeakBetweenSamplesAndLeavesQuietPartsAlone) {
+    const unsigned rate = 8000;
+    std::vector<float> samples;
+    for (unsigned i = 0; i < 2 * rate; ++i) {
+        const float amplitude = i < rate ? 8000.0f : 32000.0f;
+        const float value =
+            amplitude * static_cast<float>(std::sin(3.14159265358979 * (0.5 * i + 0.25)));
+        samples.push_back(value);
+        samples.push_back(-value);
+    }
+    const std::vector<float> before = samples;
+    // (the step from quiet to loud rings a little above the tone's own peak)
+    EXPECT_NEAR(capture::truePeak(before, 2), 32000.0f, 1000.0f);
+    const float ceiling = 29204.0f; // -1.5 dB of full scale
+    capture::limitTruePeak(samples, rate, 2, ceiling);
+    EXPECT_LE(capture::truePeak(samples, 2), ceiling);
+    // Down by no more than the peak needs, once the look-ahead has passed.
+    EXPECT_NEAR(samples[2 * (rate + 100) + 1] / before[2 * (rate + 100) + 1], ceiling / 32000.0f,
+                0.02f);
+    // Untouched until 2 ms before the loud part.
+    for (unsigned i = 0; i < rate - rate / 500 - 1; ++i) {
+        ASSERT_EQ(samples[2 * i], before[2 * i]) << i;
+    }
 }
 
 #ifdef KLOMP_BENCH_TOOL

@@ -6,7 +6,9 @@ add_library(klomp_capture_support STATIC
   ${CMAKE_CURRENT_LIST_DIR}/capture/Pictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/capture/FramePipe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/capture/CaptureOptions.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/capture/Progress.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/capture/Progress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture/VideoFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture/PixelReadBack.cpp)
 find_package(Threads REQUIRED)
 target_include_directories(klomp_capture_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(klomp_capture_support PUBLIC klomp_core OpenGL::GL Threads::Threads)

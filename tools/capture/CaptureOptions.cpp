@@ -23,7 +23,14 @@ const char* captureUsage() {
            "  --no-extras          with --video: no sheet and plot beside the video\n"
            "  --no-present         do not present captured frames in the window\n"
            "  --quiet              no progress line\n"
-           "  --crf N, --preset P  x264 quality (default 18) and speed (default veryfast)\n";
+           "  --crf N, --preset P  x264 quality and speed (default 27, faster: a video to\n"
+           "                       share, about 250 MB for the show; 18, medium or lower CRF\n"
+           "                       for an archive; 0, ultrafast for lossless)\n"
+           "  --jobs N             with --video: N processes render N spans of the show at once\n"
+           "                       and the spans are joined without re-encoding (default: one\n"
+           "                       per core)\n"
+           "  --frame-hashes FILE  one line per video frame: its number and a hash of the raw\n"
+           "                       pixels handed to the encoder\n";
 }
 
 namespace {
@@ -112,9 +119,25 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         } else if (a == "--crf") {
             double crf = 0.0;
             ok = number(crf);
+            if (ok && (crf < 0.0 || crf > 51.0 || crf != std::floor(crf))) {
+                error = "--crf must be a whole number from 0 to 51";
+                return false;
+            }
             o.crf = static_cast<int>(crf);
         } else if (a == "--preset") {
             ok = value(o.preset);
+        } else if (a == "--jobs") {
+            double jobs = 0.0;
+            ok = number(jobs);
+            if (ok && (jobs < 1.0 || jobs > 64.0 || jobs != std::floor(jobs))) {
+                error = "--jobs must be a whole number from 1 to 64";
+                return false;
+            }
+            o.jobs = static_cast<int>(jobs);
+        } else if (a == "--frame-hashes") {
+            ok = value(o.frameHashes);
+        } else if (a == "--segment") {
+            ok = value(o.segment);
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else {
@@ -138,6 +161,8 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
     } else if (o.traceOnly && (!o.video.empty() || !o.stills.empty() || !o.contactSheet.empty() ||
                                !o.plot.empty())) {
         error = "--trace-only makes no pictures: drop --video, --stills, --contact-sheet, --plot";
+    } else if ((!o.frameHashes.empty() || !o.segment.empty()) && o.video.empty()) {
+        error = "--frame-hashes needs --video";
     } else if (!o.help && o.video.empty() && o.stills.empty() && o.contactSheet.empty() &&
                o.trace.empty()) {
         error = "nothing to do: give --video, --stills, --contact-sheet or --trace";

@@ -6,6 +6,10 @@
 
 namespace capture {
 
+// The default x264 settings: a video of sensible size for sharing. --crf/--preset pick others.
+inline constexpr int kShareCrf = 27;
+inline constexpr const char* kSharePreset = "faster";
+
 struct CaptureOptions {
     double fps = 60.0;
     double start = 0.0;
@@ -21,8 +25,11 @@ struct CaptureOptions {
     bool extras = true;            // with --video: a sheet and a plot beside it unless asked
     bool present = true;           // present captured frames in the window
     bool progress = true;          // progress on the terminal
-    int crf = 18;
-    std::string preset = "veryfast";
+    int crf = kShareCrf;
+    std::string preset = kSharePreset;
+    int jobs = 0;            // --jobs: processes rendering spans at once (0: from the cores)
+    std::string frameHashes; // --frame-hashes: one hash per raw frame handed to the encoder
+    std::string segment;     // --segment (internal): one job's span, see runJob
     bool help = false;
 };
 

@@ -137,13 +137,47 @@ int EncoderProcess::finish() {
 }
 #endif
 
+std::uint64_t hashUpright(const std::uint8_t* pixels, unsigned width, unsigned height) {
+    // FNV-1a over 64-bit words: each step is a bijection of the state, so any single changed
+    // word changes the result.
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (unsigned y = height; y-- > 0;) {
+        const std::uint8_t* row = pixels + static_cast<std::size_t>(y) * rowBytes;
+        std::size_t x = 0;
+        for (; x + 8 <= rowBytes; x += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, row + x, 8);
+            hash = (hash ^ word) * 0x100000001b3ull;
+        }
+        for (; x < rowBytes; ++x) {
+            hash = (hash ^ row[x]) * 0x100000001b3ull;
+        }
+    }
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    return hash;
+}
+
 FrameWriter::FrameWriter(unsigned buffers, unsigned width, unsigned height, EncoderProcess* encoder,
-                         unsigned thumbnailFactor)
-    : width_(width), height_(height), encoder_(encoder), thumbnailFactor_(thumbnailFactor) {
-    for (unsigned i = 0; i < std::max(1u, buffers); ++i) {
+                         unsigned thumbnailFactor, const std::vector<std::uint8_t*>& external,
+                         bool hashFrames)
+    : width_(width), height_(height), encoder_(encoder), thumbnailFactor_(thumbnailFactor),
+      hashFrames_(hashFrames) {
+    const unsigned count =
+        external.empty() ? std::max(1u, buffers) : static_cast<unsigned>(external.size());
+    for (unsigned i = 0; i < count; ++i) {
         jobs_.push_back(std::make_unique<FrameJob>());
-        jobs_.back()->pixels.resize(static_cast<std::size_t>(width) * height * 4);
-        free_.push_back(jobs_.back().get());
+        FrameJob& job = *jobs_.back();
+        job.index = i;
+        if (external.empty()) {
+            job.own.resize(static_cast<std::size_t>(width) * height * 4);
+            job.pixels = job.own.data();
+        } else {
+            job.pixels = external[i];
+        }
+        free_.push_back(&job);
     }
     thread_ = std::thread([this] { run(); });
 }
@@ -201,14 +235,19 @@ void FrameWriter::run() {
 }
 
 void FrameWriter::process(FrameJob& job) {
+    const auto began = std::chrono::steady_clock::now();
     if (job.toEncoder && encoder_ != nullptr && !encoderFailed_) {
+        if (hashFrames_) {
+            hashes_.push_back({job.frame, hashUpright(job.pixels, width_, height_)});
+        }
         const auto start = std::chrono::steady_clock::now();
-        if (!encoder_->writeUpright(job.pixels.data(), width_, height_)) {
+        if (!encoder_->writeUpright(job.pixels, width_, height_)) {
             encoderFailed_ = true;
         }
         encodeSeconds_ += secondsSince(start);
     }
     if (!job.toThumbnail && job.stillPath.empty()) {
+        busySeconds_ += secondsSince(began);
         return;
     }
     const auto start = std::chrono::steady_clock::now();
@@ -217,7 +256,7 @@ void FrameWriter::process(FrameJob& job) {
         Thumbnail& thumb = thumbnails_.back();
         thumb.time = job.time;
         thumb.scene = job.scene;
-        shrinkFrame(job.pixels.data(), width_, height_, thumbnailFactor_, thumb);
+        shrinkFrame(job.pixels, width_, height_, thumbnailFactor_, thumb);
     }
     if (!job.stillPath.empty()) {
         const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
@@ -241,6 +280,7 @@ void FrameWriter::process(FrameJob& job) {
         }
     }
     pictureSeconds_ += secondsSince(start);
+    busySeconds_ += secondsSince(began);
 }
 
 } // namespace capture

@@ -41,22 +41,36 @@ class EncoderProcess {
     int pipe_ = -1;
 };
 
+// A hash of a frame as the encoder gets it (rows top first), 64 bits over 8-byte words.
+std::uint64_t hashUpright(const std::uint8_t* pixels, unsigned width, unsigned height);
+
 // One frame's pixels and what to do with them.
 struct FrameJob {
+    unsigned index = 0; // which of the writer's buffers
     std::int64_t frame = 0;
     double time = 0.0;
     SceneId scene = 0;
     bool toEncoder = false;
     bool toThumbnail = false;
-    std::string stillPath;            // empty: no still
-    std::vector<std::uint8_t> pixels; // BGRA, bottom row first, as GL reads the window
+    std::string stillPath;          // empty: no still
+    std::uint8_t* pixels = nullptr; // BGRA, bottom row first, as GL reads the window
+    std::vector<std::uint8_t> own;  // the pixels' storage unless the caller gave buffers
+};
+
+// The hash of one frame handed to the encoder.
+struct FrameHash {
+    std::int64_t frame = 0;
+    std::uint64_t hash = 0;
 };
 
 class FrameWriter {
   public:
-    // `buffers` frames of width x height RGBA in flight at most. `encoder` may be null.
+    // `buffers` frames of width x height BGRA in flight at most, in memory of its own or, when
+    // `external` holds that many pointers, in those (mapped pixel buffers). `encoder` may be
+    // null. With `hashFrames` each frame that goes to the encoder is hashed as it goes.
     FrameWriter(unsigned buffers, unsigned width, unsigned height, EncoderProcess* encoder,
-                unsigned thumbnailFactor);
+                unsigned thumbnailFactor, const std::vector<std::uint8_t*>& external = {},
+                bool hashFrames = false);
     ~FrameWriter();
 
     // A free buffer; waits while all of them are queued.
@@ -73,6 +87,9 @@ class FrameWriter {
     // the encoder is behind), shrinking thumbnails and saving stills.
     double encodeSeconds() const { return encodeSeconds_; }
     double pictureSeconds() const { return pictureSeconds_; }
+    // Seconds the writer thread was busy with frames (writing, hashing, pictures).
+    double busySeconds() const { return busySeconds_; }
+    const std::vector<FrameHash>& hashes() const { return hashes_; }
 
   private:
     void run();
@@ -96,6 +113,9 @@ class FrameWriter {
     unsigned stillsFailed_ = 0;
     double encodeSeconds_ = 0.0;
     double pictureSeconds_ = 0.0;
+    double busySeconds_ = 0.0;
+    bool hashFrames_ = false;
+    std::vector<FrameHash> hashes_;
 };
 
 } // namespace capture

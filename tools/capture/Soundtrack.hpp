@@ -5,6 +5,7 @@
 #include "capture/ShowSession.hpp"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,20 @@ class SoundtrackObserver {
 
 // Mixes `length` seconds of show time from `from` on, in the song's rate and channel count.
 // The noise is resampled to that rate if needed; a mono noise lies in the middle of a stereo
-// mix at equal power (each side 1/sqrt 2). Sums are clipped to the 16-bit range. Silence
-// where nothing plays.
+// mix at equal power (each side 1/sqrt 2). With a finite `ceilingDb` the sum goes through
+// limitTruePeak at that ceiling (dB relative to 16-bit full scale); what is left above full
+// scale is clipped. Silence where nothing plays.
 Pcm mixSoundtrack(const Pcm& song, const Pcm& noise, const SoundtrackPlan& plan, double from,
-                  double length);
+                  double length, double ceilingDb = std::numeric_limits<double>::infinity());
+
+// A look-ahead peak limiter on interleaved samples (full scale 32768) with the channels
+// linked: wherever the true peak (the signal between samples too, estimated at four times the
+// rate) would pass `ceiling` (same scale), the gain is lowered smoothly over the 2 ms before
+// it and comes back over about 100 ms. Samples whose neighbourhood stays below the ceiling
+// keep their level exactly.
+void limitTruePeak(std::vector<float>& samples, unsigned rate, unsigned channels, float ceiling);
+
+// The highest true peak of interleaved samples, as limitTruePeak estimates it.
+float truePeak(const std::vector<float>& samples, unsigned channels);
 
 } // namespace capture
