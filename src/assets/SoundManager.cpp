@@ -27,16 +27,12 @@ bool SoundManager::load(const std::string& path) {
 }
 
 bool SoundManager::readEntries(const nlohmann::json& document) {
-    return readDefinitionEntries(
-        kFormat, document, [](const std::string& key, const nlohmann::json& entry) {
-            const int instances = readOptionalInt(entry, "instances", 1);
-            const std::string file = entry.at("file").get<std::string>();
-            if (instances < 0) {
-                std::cerr << "SoundManager: Negative instances for [" << key << "]" << std::endl;
-                return;
-            }
-            add(key, file, instances);
-        });
+    return readDefinitionEntries(kFormat, document,
+                                 [](const std::string& key, const nlohmann::json& entry) {
+                                     const int instances = readOptionalInt(entry, "instances", 1);
+                                     const std::string file = entry.at("file").get<std::string>();
+                                     add(key, file, instances);
+                                 });
 }
 
 bool SoundManager::add(const std::string& key, const std::string& file, std::int32_t instances) {
@@ -44,8 +40,10 @@ bool SoundManager::add(const std::string& key, const std::string& file, std::int
         std::cerr << "SoundManager: Sound with key " << key << " already exists." << std::endl;
         return false;
     }
+    // A negative count cannot make a voice array: such a sound is refused, as from a file.
     if (instances < 0) {
-        instances = 0;
+        std::cerr << "SoundManager: Negative instances for [" << key << "]" << std::endl;
+        return false;
     }
     if (instances > kMaxVoices) {
         std::cerr << "SoundManager: Too many instances for [" << key << "]" << std::endl;

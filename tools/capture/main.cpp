@@ -10,6 +10,7 @@
 #include "capture/Soundtrack.hpp"
 
 #include "assets/MusicManager.hpp"
+#include "assets/RegistryInspection.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -319,7 +320,7 @@ int main(int argc, char** argv) {
         } else {
             Pcm song;
             Pcm noise;
-            const MusicEntry* entry = MusicManager::entry("klomp");
+            const MusicEntry* entry = RegistryInspection::musicEntry("klomp");
             if (entry != nullptr) {
                 readPcm(entry->file, song);
             }
