@@ -66,7 +66,10 @@ Lines splitLines(const std::string& text) {
 // ---------------------------------------------------------------------------------------
 // Running the program: each run on an X server of its own (test support's runner)
 
-using Plan = test::RunPlan;
+// Every run holds Escape 3 s after its window appeared unless its plan says otherwise.
+struct Plan : test::RunPlan {
+    Plan() { escapeAt = 3.0; }
+};
 using Outcome = test::ProgramRun;
 
 Outcome play(const fs::path& dir, const Plan& plan) {
