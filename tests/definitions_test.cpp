@@ -7,11 +7,14 @@
 
 #include "assets/Definitions.hpp"
 #include "assets/MusicManager.hpp"
+#include "assets/RegistryInspection.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <climits>
 #include <sstream>
@@ -129,7 +132,7 @@ std::vector<Registry> registries() {
          "Missing FILE property for [",
          false,
          &MusicManager::load,
-         [](const std::string& key) { return MusicManager::entry(key) != nullptr; },
+         [](const std::string& key) { return RegistryInspection::musicEntry(key) != nullptr; },
          [](const std::string& key) { MusicManager::play(key, false, 0.0); },
          &musicEntry,
          {{R"("volume": "loud")", kTypeError + "number, but is string"},
@@ -347,6 +350,30 @@ TEST_P(DefinitionFiles, WrongTypeSkipsOnlyThatEntry) {
         EXPECT_FALSE(registry().registered(stem + "a"));
         EXPECT_TRUE(registry().registered(stem + "b"));
     }
+
+    // Every property wrong at once: the one read first is reported. The list above follows the
+    // order in which an entry's properties are read, which is neither the order the file writes
+    // them in (here the reverse) nor the order of their names.
+    std::vector<std::string> names;
+    std::vector<std::string> firstVariant;
+    std::vector<std::string> messages;
+    for (const auto& [members, message] : registry().wrongTypes) {
+        const std::string name = members.substr(1, members.find('"', 1) - 1);
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+            firstVariant.push_back(members);
+            messages.push_back(message);
+        }
+    }
+    ASSERT_GE(names.size(), 2u);
+    const std::string stem = uniqueKey("order-");
+    std::string spoilt = entry(stem + "a");
+    for (auto it = firstVariant.rbegin(); it != firstVariant.rend(); ++it) {
+        spoilt.insert(spoilt.size() - 1, ", " + *it);
+    }
+    const Loaded loaded = loadText(withSection(member(stem + "a", spoilt)));
+    EXPECT_EQ(loaded.lines, Lines{prefix() + "Unable to read [" + stem + "a]: " + messages.front()})
+        << spoilt;
 }
 
 TEST_P(DefinitionFiles, LookupOfAnUnknownKeyReportsEveryTimeAndInsertsNothing) {

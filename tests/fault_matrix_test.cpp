@@ -32,10 +32,9 @@
 #include <regex>
 #include <set>
 #include <spawn.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // After everything else: Xlib defines macros (None, Bool, Status) that other headers use as names.
@@ -46,16 +45,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using Lines = std::vector<std::string>;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void sleepFor(double seconds) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -75,301 +65,16 @@ Lines splitLines(const std::string& text) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Running the program
+// Running the program: each run on an X server of its own (test support's runner)
 
-// Xlib is used from several threads here (one connection each); calls are serialised.
-std::mutex xlibMutex;
-
-// A private Xvfb server for one run, so that Escape held for one case reaches no other.
-class PrivateDisplay {
-  public:
-    explicit PrivateDisplay(bool withoutGlx = false) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        const std::string fd = std::to_string(fds[1]);
-        server = fork();
-        if (server == 0) {
-            const int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 2);
-            close(fds[0]);
-            if (withoutGlx) {
-                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-                       "-nolisten", "tcp", "-noreset", "-extension", "GLX",
-                       static_cast<char*>(nullptr));
-            }
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string digits;
-        char c = 0;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') {
-            digits.push_back(c);
-        }
-        close(fds[0]);
-        if (!digits.empty()) {
-            name = ":" + digits;
-        }
-    }
-    ~PrivateDisplay() {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
-        }
-    }
-    const std::string& display() const { return name; }
-
-  private:
-    pid_t server = -1;
-    std::string name;
+// Every run holds Escape 3 s after its window appeared unless its plan says otherwise.
+struct Plan : test::RunPlan {
+    Plan() { escapeAt = 3.0; }
 };
-
-// What the window manager's close button sends.
-void sendCloseRequest(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
-}
-
-// Runs `command` with DISPLAY set to `display` and waits for it.
-int runOnDisplay(const std::string& display, std::vector<std::string> command) {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) {
-            environment.emplace_back(*entry);
-        }
-    }
-    environment.push_back("DISPLAY=" + display);
-    std::vector<char*> argv;
-    for (auto& word : command) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
-        return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// What happens to the running program, in seconds after its window appeared.
-struct Plan {
-    double stopAt = -1.0;  // SIGSTOP ...
-    double stopFor = 10.0; // ... and SIGCONT this much later
-    double escapeAt = 3.0; // Escape held down from then on (<0: never)
-    double closeAt = -1.0; // the window's close request (<0: never)
-    // "NAME=value" sets, "NAME" removes a variable of the program's environment. Every run
-    // starts with OpenAL Soft's null backend (ALSOFT_DRIVERS=null).
-    std::vector<std::string> environment;
-    double timeout = 90.0;
-    // The standard error stream closed (2>&-), or a pipe whose reader has gone (| head -0).
-    enum class Stderr { File, Closed, GonePipe } standardError = Stderr::File;
-    long addressSpaceLimit = 0; // bytes (ulimit -v), 0 for none
-    long fileLimit = 0;         // open files (ulimit -n), 0 for none
-    bool serverWithoutGlx = false;
-};
-
-struct Outcome {
-    int exitStatus = -1; // -1: killed at the time-out
-    std::string standardError;
-    std::string standardOutput;
-    bool windowSeen = false;
-    bool endedBeforeAsked = false; // it ended before Escape or the close request
-    int rasterizerThreads = 0;     // llvmpipe's rasteriser threads seen in the program
-    std::string problem;           // set when the run itself could not be carried out
-};
-
-std::vector<std::string> programEnvironment(const std::string& display,
-                                            const std::vector<std::string>& changes) {
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) {
-            variables[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-    }
-    variables["DISPLAY"] = display;
-    variables["LIBGL_ALWAYS_SOFTWARE"] = "1";
-    variables["ALSOFT_DRIVERS"] = "null";
-    for (const std::string& change : changes) {
-        const auto equals = change.find('=');
-        if (equals == std::string::npos) {
-            variables.erase(change);
-        } else {
-            variables[change.substr(0, equals)] = change.substr(equals + 1);
-        }
-    }
-    std::vector<std::string> result;
-    for (const auto& [name, value] : variables) {
-        result.push_back(name + "=" + value);
-    }
-    return result;
-}
-
-// Mesa's software renderer names its rasteriser threads llvmpipe-N; the program asks it to
-// rasterise on the calling thread instead, which avoids a race between those threads.
-int rasterizerThreads(pid_t pid) {
-    int count = 0;
-    std::error_code error;
-    for (const auto& task :
-         fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-        std::string name;
-        std::getline(std::ifstream(task.path() / "comm"), name);
-        count += name.rfind("llvmpipe", 0) == 0 ? 1 : 0;
-    }
-    return count;
-}
+using Outcome = test::ProgramRun;
 
 Outcome play(const fs::path& dir, const Plan& plan) {
-    Outcome outcome;
-    PrivateDisplay display(plan.serverWithoutGlx);
-    if (display.display().empty()) {
-        outcome.problem = "Xvfb did not start";
-        return outcome;
-    }
-
-    // Everything the child needs is prepared before fork: the test runs cases in threads.
-    std::vector<std::string> environment = programEnvironment(display.display(), plan.environment);
-    std::vector<char*> envp;
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    const std::string errPath = (dir / ".stderr").string();
-    const std::string outPath = (dir / ".stdout").string();
-    const std::string where = dir.string();
-    char program[] = KLOMP_PROGRAM;
-    char* argv[] = {program, nullptr};
-
-    int gonePipe[2] = {-1, -1};
-    if (plan.standardError == Plan::Stderr::GonePipe && pipe(gonePipe) != 0) {
-        outcome.problem = "no pipe";
-        return outcome;
-    }
-    const Clock::time_point launched = Clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (chdir(where.c_str()) != 0 || err < 0 || out < 0) {
-            _exit(126);
-        }
-        if (plan.fileLimit > 0) {
-            const rlimit limit{static_cast<rlim_t>(plan.fileLimit),
-                               static_cast<rlim_t>(plan.fileLimit)};
-            setrlimit(RLIMIT_NOFILE, &limit);
-        }
-        if (plan.addressSpaceLimit > 0) {
-            const rlimit limit{static_cast<rlim_t>(plan.addressSpaceLimit),
-                               static_cast<rlim_t>(plan.addressSpaceLimit)};
-            setrlimit(RLIMIT_AS, &limit);
-        }
-        // The program's own handling of SIGPIPE is under test: start from the default.
-        signal(SIGPIPE, SIG_DFL);
-        switch (plan.standardError) {
-        case Plan::Stderr::File:
-            dup2(err, 2);
-            break;
-        case Plan::Stderr::Closed:
-            close(2);
-            break;
-        case Plan::Stderr::GonePipe:
-            close(gonePipe[0]);
-            dup2(gonePipe[1], 2);
-            break;
-        }
-        dup2(out, 1);
-        close(err);
-        close(out);
-        execve(program, argv, envp.data());
-        _exit(127);
-    }
-    if (gonePipe[0] >= 0) {
-        close(gonePipe[0]); // the reader goes before the program writes
-        close(gonePipe[1]);
-    }
-
-    Display* connection = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(xlibMutex);
-        connection = XOpenDisplay(display.display().c_str());
-    }
-    Window window = 0;
-    std::optional<Clock::time_point> appeared;
-    bool stopped = false;
-    bool resumed = false;
-    bool escaped = false;
-    bool closed = false;
-    int status = 0;
-    for (;;) {
-        if (waitpid(child, &status, WNOHANG) == child) {
-            outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            outcome.endedBeforeAsked = !escaped && !closed;
-            break;
-        }
-        if (secondsSince(launched) > plan.timeout) {
-            kill(child, SIGCONT);
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            outcome.exitStatus = -1;
-            break;
-        }
-        if (!appeared && connection != nullptr) {
-            std::lock_guard<std::mutex> lock(xlibMutex);
-            window = test::findShowWindow(connection);
-            if (window != 0) {
-                appeared = Clock::now();
-                outcome.windowSeen = true;
-                outcome.rasterizerThreads = rasterizerThreads(child);
-            }
-        }
-        if (appeared) {
-            const double t = secondsSince(*appeared);
-            if (!stopped && plan.stopAt >= 0.0 && t >= plan.stopAt) {
-                stopped = kill(child, SIGSTOP) == 0;
-            }
-            if (stopped && !resumed && t >= plan.stopAt + plan.stopFor) {
-                resumed = kill(child, SIGCONT) == 0;
-            }
-            const bool running = !stopped || resumed;
-            if (running && !escaped && plan.escapeAt >= 0.0 && t >= plan.escapeAt) {
-                escaped = runOnDisplay(display.display(), {"xdotool", "keydown", "Escape"}) == 0;
-                if (!escaped) {
-                    outcome.problem = "xdotool could not press Escape";
-                }
-            }
-            if (running && !closed && plan.closeAt >= 0.0 && t >= plan.closeAt) {
-                std::lock_guard<std::mutex> lock(xlibMutex);
-                sendCloseRequest(connection, window);
-                closed = true;
-            }
-        }
-        sleepFor(0.02);
-    }
-    if (connection != nullptr) {
-        std::lock_guard<std::mutex> lock(xlibMutex);
-        XCloseDisplay(connection);
-    }
-    outcome.standardError = readFile(errPath);
-    outcome.standardOutput = readFile(outPath);
-    return outcome;
+    return test::runProgram(dir, plan);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1159,7 +864,8 @@ TEST(FaultMatrix, NoAudioDevice) {
 }
 
 // A stall of 10 s in the middle of the intro and of the title (the next frame's dt is 10 s),
-// and the window's close button in both. The title begins about 20 s into the show.
+// and the window's close button in both. The title begins about 20 s into the show. The times
+// are the program's own: libfaketime runs its clock six times faster than the wall clock.
 TEST(FaultMatrix, StallsAndClosingInTheFirstScenes) {
     Plan introStall;
     introStall.stopAt = 3.0;
@@ -1173,6 +879,9 @@ TEST(FaultMatrix, StallsAndClosingInTheFirstScenes) {
     Plan titleClose;
     titleClose.escapeAt = -1.0;
     titleClose.closeAt = 32.0;
+    for (Plan* plan : {&introStall, &introClose, &titleStall, &titleClose}) {
+        plan->clockSpeed = 6.0;
+    }
     runCases(
         {
             {"title: stall of 10 s, then Escape", {}, {}, titleStall},
@@ -1203,10 +912,9 @@ bool holdEscape(bool down) {
 }
 
 void requestOwnClose(sf::RenderWindow& window) {
-    std::lock_guard<std::mutex> lock(xlibMutex);
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
-    sendCloseRequest(display, static_cast<Window>(window.getSystemHandle()));
+    test::sendCloseRequest(display, static_cast<Window>(window.getSystemHandle()));
     XSync(display, False);
     XCloseDisplay(display);
 }

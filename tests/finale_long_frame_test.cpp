@@ -30,7 +30,7 @@ TEST(FinaleLongFrame, SwitchesTheSunOnAndStartsTheClosingFadeTogether) {
     // The sun's fade-in ran its whole course within the same frame: it is drawn fully opaque.
     EXPECT_FALSE(s.finaleSunTween.active);
     const sf::Image picture = show::frameTargetImage();
-    show::saveStill(show::asShown(picture), "finale_long_frame");
+    test::saveStill(show::asShown(picture), "finale_long_frame");
     EXPECT_GT(show::countPixels(picture, 0, 0, 1920, 1080, sunColoured), 5000);
 
     show::frame(8.6f);

@@ -38,7 +38,7 @@ class Finale : public ::testing::Test {
     static FinaleState& scene() { return demo.finale; }
 };
 
-TEST_F(Finale, FirstFrameTurnsTheShadowOffAndBringsThreePeepholeCredits) {
+SHOW_CHAPTER(Finale, FirstFrameTurnsTheShadowOffAndBringsThreePeepholeCredits) {
     addSticker(SpriteManager::get("splat"), 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f,
                false, false, nullptr);
     demo.frameSprite.setRotation(3.0f);
@@ -65,17 +65,17 @@ TEST_F(Finale, FirstFrameTurnsTheShadowOffAndBringsThreePeepholeCredits) {
     EXPECT_EQ(demo.fadeMode, 2);
 }
 
-TEST_F(Finale, LogoSwirlsThroughThePeephole) {
+SHOW_CHAPTER(Finale, LogoSwirlsThroughThePeephole) {
     {
         show::Clipped clipped;
         show::play(119); // 2 s
     }
     const float before = scene().finaleTime;
     const sf::Image window = show::frameWithWindowImage();
-    show::saveStill(window, "finale_logo");
+    test::saveStill(window, "finale_logo");
     const float after = scene().finaleTime;
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "xOffset"), 0.125f * before);
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "yOffset"), 0.25f * before);
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "xOffset"), 0.125f * before);
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "yOffset"), 0.25f * before);
 
     // The quad as drawn: the rectangle 812 x 636 about its centre, each corner moved by the
     // swirl of the time before this frame's advance, turned by the time after it, scaled 0.75.
@@ -126,7 +126,7 @@ TEST_F(Finale, LogoSwirlsThroughThePeephole) {
     show::reportFrameTimes("finale", 20);
 }
 
-TEST_F(Finale, SunWaitsForSevenSecondsThenFadesInAndSpins) {
+SHOW_CHAPTER(Finale, SunWaitsForSevenSecondsThenFadesInAndSpins) {
     {
         show::Clipped clipped;
         show::playWhile([] { return scene().finaleTime < 6.9f; }, 8 * 60);
@@ -141,7 +141,7 @@ TEST_F(Finale, SunWaitsForSevenSecondsThenFadesInAndSpins) {
     }
     EXPECT_TRUE(scene().finaleSunShown);
     EXPECT_FALSE(scene().finaleSunTween.active);
-    show::saveStill(show::frameWithWindowImage(), "finale_sun");
+    test::saveStill(show::frameWithWindowImage(), "finale_sun");
     const sf::Image after = show::frameTargetImage();
     EXPECT_GT(show::countPixels(after, 0, 0, 1920, 1080, sunColoured), 5000);
     const sf::Sprite* sun = SpriteManager::get("sun");
@@ -150,12 +150,12 @@ TEST_F(Finale, SunWaitsForSevenSecondsThenFadesInAndSpins) {
     EXPECT_FLOAT_EQ(sun->getRotation(), std::fmod(scene().finaleSunAngle, 360.0f));
 }
 
-TEST_F(Finale, CreditStickersShowTheBlueprint) {
+SHOW_CHAPTER(Finale, CreditStickersShowTheBlueprint) {
     {
         show::Clipped clipped;
         show::playWhile([] { return scene().finaleTime < 16.0f; }, 8 * 60);
     }
-    show::saveStill(show::frameWithWindowImage(), "finale_credits");
+    test::saveStill(show::frameWithWindowImage(), "finale_credits");
     const sf::Image picture = show::frameTargetImage();
     for (std::size_t i = 0; i < 3; ++i) {
         const Sticker& card = demo.stickers[i];
@@ -169,7 +169,7 @@ TEST_F(Finale, CreditStickersShowTheBlueprint) {
     }
 }
 
-TEST_F(Finale, ClosingFadeThenTheQuitIndexAndTheEnd) {
+SHOW_CHAPTER(Finale, ClosingFadeThenTheQuitIndexAndTheEnd) {
     show::Clipped clipped;
     show::playWhile([] { return scene().finaleStep == 0; }, 7 * 60);
     EXPECT_EQ(scene().finaleTime, 0.0f);

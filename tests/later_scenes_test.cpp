@@ -132,7 +132,7 @@ class WallScroller : public ::testing::Test {
     static WallScrollerState& scene() { return demo.wallScroller; }
 };
 
-TEST_F(WallScroller, FirstFrameKeepsTheInheritedScrollerAndUsesTheClockBeforeItsAdvance) {
+SHOW_CHAPTER(WallScroller, FirstFrameKeepsTheInheritedScrollerAndUsesTheClockBeforeItsAdvance) {
     // As the title scene leaves them: the clock running, the scroller's start-up values with
     // its position and phase moved on.
     demo.effectClock = 1.0f;
@@ -141,9 +141,9 @@ TEST_F(WallScroller, FirstFrameKeepsTheInheritedScrollerAndUsesTheClockBeforeIts
     scroller.scrollerPhase = 0.7f;
 
     const sf::Image picture = show::frameWithWindowImage();
-    show::saveStill(picture, "wall_first_frame");
+    test::saveStill(picture, "wall_first_frame");
 
-    EXPECT_FLOAT_EQ(show::uniformValue(demo.glitchShader, "glitchAmount"), wallGlitchAmount(1.0f));
+    EXPECT_FLOAT_EQ(test::uniformValue(demo.glitchShader, "glitchAmount"), wallGlitchAmount(1.0f));
     EXPECT_FLOAT_EQ(scroller.scrollerX, 2000.0f - 704.0f * show::kFrame);
     EXPECT_FLOAT_EQ(scroller.scrollerPhase, 0.7f + show::kFrame);
     EXPECT_EQ(scroller.scrollerMessage, kWallScrollerMessage);
@@ -155,12 +155,12 @@ TEST_F(WallScroller, FirstFrameKeepsTheInheritedScrollerAndUsesTheClockBeforeIts
     EXPECT_FLOAT_EQ(scene().wallScrollerSunOpacity, show::kFrame);
 }
 
-TEST_F(WallScroller, TheWallRecedesToTheLeft) {
+SHOW_CHAPTER(WallScroller, TheWallRecedesToTheLeft) {
     // The right-hand edge is 5000 px longer than the left: the brick rows stand close together
     // on the left and far apart on the right. The text and the sun are not there yet.
     show::play(2);
     const sf::Image picture = show::frameTargetImage();
-    show::saveStill(show::asShown(picture), "wall_tilt");
+    test::saveStill(show::asShown(picture), "wall_tilt");
     const int left = mortarLines(picture, 150);
     const int right = mortarLines(picture, 1750);
     std::printf("mortar lines: %d at x 150, %d at x 1750\n", left, right);
@@ -169,7 +169,7 @@ TEST_F(WallScroller, TheWallRecedesToTheLeft) {
     EXPECT_GE(right, 3);
 }
 
-TEST_F(WallScroller, SunReachesFullOpacityAndStarsStartAfterTwoSeconds) {
+SHOW_CHAPTER(WallScroller, SunReachesFullOpacityAndStarsStartAfterTwoSeconds) {
     ParticleSystem* stars = ParticleManager::get("bw_stars");
     ASSERT_NE(stars, nullptr);
     // The accumulator has been counting all along; a stream that started from it would
@@ -189,13 +189,13 @@ TEST_F(WallScroller, SunReachesFullOpacityAndStarsStartAfterTwoSeconds) {
     EXPECT_GE(stars->liveCount(), 20);
 }
 
-TEST_F(WallScroller, ScrollerSunAndStarsStill) {
+SHOW_CHAPTER(WallScroller, ScrollerSunAndStarsStill) {
     {
         show::Clipped clipped;
         show::play(150); // about 5.5 s into the scene
     }
     const sf::Image picture = show::frameWithWindowImage();
-    show::saveStill(picture, "wall_scroller");
+    test::saveStill(picture, "wall_scroller");
     // The sun at the centre, turned and fully opaque, over the wall.
     const show::Mean sun = show::meanAround(show::frameTargetImage(), 960, 540, 3);
     EXPECT_GT(sun.r, 200);
@@ -204,7 +204,7 @@ TEST_F(WallScroller, ScrollerSunAndStarsStill) {
     show::reportFrameTimes("brick-wall scroller", 20);
 }
 
-TEST_F(WallScroller, FadesAtTwentyTwoSecondsAndHandsOverWithStarsPlayingOut) {
+SHOW_CHAPTER(WallScroller, FadesAtTwentyTwoSecondsAndHandsOverWithStarsPlayingOut) {
     ParticleSystem* stars = ParticleManager::get("bw_stars");
     show::Clipped clipped;
     show::playWhile([] { return scene().wallScrollerStep < 2; }, 20 * 60);

@@ -3,6 +3,7 @@
 // and what that step starts happens at once.
 #include "support/OpeningShow.hpp"
 
+#include "assets/RegistryInspection.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 
@@ -17,14 +18,14 @@ constexpr float kDt = 1.0f / 60.0f;
 class LongFrames : public opening::Show {
   protected:
     static bool noisePlaying() {
-        const SoundPool* pool = SoundManager::pool("noise");
+        const SoundPool* pool = RegistryInspection::soundPool("noise");
         return pool != nullptr &&
                std::any_of(pool->voices.begin(), pool->voices.end(),
                            [](const sf::Sound& v) { return v.getStatus() == sf::Sound::Playing; });
     }
 };
 
-TEST_F(LongFrames, TenSecondsInIntroStepOneMoveOneStepWithoutStatic) {
+SHOW_CHAPTER(LongFrames, TenSecondsInIntroStepOneMoveOneStepWithoutStatic) {
     const IntroState& s = demo.intro;
     playWhile(kDt, [&] { return s.introStep == 0; });
     ASSERT_EQ(s.introStep, 1);
@@ -50,13 +51,13 @@ TEST_F(LongFrames, TenSecondsInIntroStepOneMoveOneStepWithoutStatic) {
     EXPECT_EQ(s.introVinylTween.delay, 0.0f);
     EXPECT_EQ(s.introVinylTween.elapsed, 0.0f);
     EXPECT_EQ(s.introVinylScale, 1.0f);
-    saveStill(windowPicture(), "intro-after-10s-frame");
+    test::saveStill(windowPicture(), "intro-after-10s-frame");
 
     playWhile(kDt, [] { return demo.sceneIndex == -1; });
     EXPECT_EQ(frames - 1, opening::introHandOverFrame(played));
 }
 
-TEST_F(LongFrames, AFirstTitleFrameOfTwoSecondsDropsTheWordsAtOnce) {
+SHOW_CHAPTER(LongFrames, AFirstTitleFrameOfTwoSecondsDropsTheWordsAtOnce) {
     ASSERT_EQ(demo.sceneIndex, 0);
     const TitleState& s = demo.title;
     frame(2.0f);
@@ -74,7 +75,7 @@ TEST_F(LongFrames, AFirstTitleFrameOfTwoSecondsDropsTheWordsAtOnce) {
     EXPECT_EQ(SpriteManager::get("symbol")->getPosition(), sf::Vector2f(680.0f, -400.0f));
 }
 
-TEST_F(LongFrames, NineSecondsInTitleStepZeroStartTheDripAndTheSpinTogether) {
+SHOW_CHAPTER(LongFrames, NineSecondsInTitleStepZeroStartTheDripAndTheSpinTogether) {
     const TitleState& s = demo.title;
     playWhile(kDt, [&] { return s.titleStepTime < 1.0f; });
     ASSERT_FALSE(s.dripShown);

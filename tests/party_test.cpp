@@ -22,7 +22,7 @@ class Party : public ::testing::Test {
     static PartyState& scene() { return demo.party; }
 };
 
-TEST_F(Party, FirstFrameReplacesTheStickersWithItsOwnFourteen) {
+SHOW_CHAPTER(Party, FirstFrameReplacesTheStickersWithItsOwnFourteen) {
     // Leftovers of an earlier scene.
     for (int i = 0; i < 3; ++i) {
         addSticker(SpriteManager::get("star"), 100.0f, 100.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f,
@@ -64,13 +64,13 @@ TEST_F(Party, FirstFrameReplacesTheStickersWithItsOwnFourteen) {
     EXPECT_EQ(demo.fadeSpeed, 1.0f / 3.0f);
 }
 
-TEST_F(Party, PeepholeStickerShowsItsBackground) {
+SHOW_CHAPTER(Party, PeepholeStickerShowsItsBackground) {
     {
         show::Clipped clipped;
         show::play(287, kStep); // 4.5 s: the first pair has popped in and drifted right
     }
     const sf::Image window = show::frameWithWindowImage(kStep);
-    show::saveStill(window, "party_peephole");
+    test::saveStill(window, "party_peephole");
     // "charlie" (a beige monkey face) through the blueprint peephole: its face shows the
     // blueprint's blue, shaded by the face's brightness.
     const Sticker& charlie = demo.stickers[1];
@@ -80,7 +80,7 @@ TEST_F(Party, PeepholeStickerShowsItsBackground) {
     show::reportFrameTimes("party", 20, kStep);
 }
 
-TEST_F(Party, WalkerMarksTimeUntilTheInclusiveThirteenSecondStep) {
+SHOW_CHAPTER(Party, WalkerMarksTimeUntilTheInclusiveThirteenSecondStep) {
     std::set<unsigned> poses;
     float lowestPulse = 2.0f, highestPulse = 0.0f;
     show::Clipped clipped;
@@ -107,31 +107,31 @@ TEST_F(Party, WalkerMarksTimeUntilTheInclusiveThirteenSecondStep) {
     EXPECT_EQ(scene().walkerSpeed, 256.0f);
     EXPECT_EQ(scene().crossStarSpeed, 256.0f);
     // The offsets of that frame still came from the old step's clock.
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "xOffset"), 0.125f * (13.0f - kStep));
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "xOffset"), 0.125f * (13.0f - kStep));
 }
 
-TEST_F(Party, PeepholeOffsetsRestartFromZeroWithTheNewStep) {
+SHOW_CHAPTER(Party, PeepholeOffsetsRestartFromZeroWithTheNewStep) {
     show::Clipped clipped;
     const float walkerBefore = scene().bravoWalker.x;
     show::frame(kStep);
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "xOffset"), 0.0f);
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "yOffset"), 0.0f);
-    EXPECT_EQ(show::uniformValue(demo.galaxyPeephole, "yOffset"), 0.0f);
-    EXPECT_EQ(show::uniformValue(demo.vantiePeephole, "xOffset"), 0.0f);
-    EXPECT_EQ(show::uniformValue(demo.vantiePeephole, "yOffset"), 0.0f);
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "xOffset"), 0.0f);
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "yOffset"), 0.0f);
+    EXPECT_EQ(test::uniformValue(demo.galaxyPeephole, "yOffset"), 0.0f);
+    EXPECT_EQ(test::uniformValue(demo.vantiePeephole, "xOffset"), 0.0f);
+    EXPECT_EQ(test::uniformValue(demo.vantiePeephole, "yOffset"), 0.0f);
     // The galaxy's horizontal offset stays where start-up put it.
-    EXPECT_EQ(show::uniformValue(demo.galaxyPeephole, "xOffset"), 0.0f);
+    EXPECT_EQ(test::uniformValue(demo.galaxyPeephole, "xOffset"), 0.0f);
     EXPECT_EQ(scene().bravoWalker.x, walkerBefore + 256.0f * kStep);
 
     show::frame(kStep);
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "xOffset"), 0.125f * kStep);
-    EXPECT_EQ(show::uniformValue(demo.blueprintPeephole, "yOffset"), 0.25f * kStep);
-    EXPECT_EQ(show::uniformValue(demo.galaxyPeephole, "yOffset"), 0.125f * kStep);
-    EXPECT_EQ(show::uniformValue(demo.vantiePeephole, "xOffset"), -0.125f * kStep);
-    EXPECT_EQ(show::uniformValue(demo.vantiePeephole, "yOffset"), -0.25f * kStep);
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "xOffset"), 0.125f * kStep);
+    EXPECT_EQ(test::uniformValue(demo.blueprintPeephole, "yOffset"), 0.25f * kStep);
+    EXPECT_EQ(test::uniformValue(demo.galaxyPeephole, "yOffset"), 0.125f * kStep);
+    EXPECT_EQ(test::uniformValue(demo.vantiePeephole, "xOffset"), -0.125f * kStep);
+    EXPECT_EQ(test::uniformValue(demo.vantiePeephole, "yOffset"), -0.25f * kStep);
 }
 
-TEST_F(Party, LongFrameResetsTheCrossStarPulseOnlyOnce) {
+SHOW_CHAPTER(Party, LongFrameResetsTheCrossStarPulseOnlyOnce) {
     show::Clipped clipped;
     // Two seconds at 1.5 per second would run the saw-tooth down through four periods; it
     // snaps back to its top once, whatever the frame's length.
@@ -142,14 +142,14 @@ TEST_F(Party, LongFrameResetsTheCrossStarPulseOnlyOnce) {
     EXPECT_EQ(scene().crossStarPulse, 1.5f - 1.5f * kStep);
 }
 
-TEST_F(Party, LaterStickersStills) {
+SHOW_CHAPTER(Party, LaterStickersStills) {
     {
         show::Clipped clipped;
         // 21.5 s into the scene: the walker and the star are crossing, "bong" and "portrait"
         // have popped in through their peepholes.
         show::playWhile([] { return scene().partyStepTime < 8.5f; }, 20 * 64, kStep);
     }
-    show::saveStill(show::frameWithWindowImage(kStep), "party_walker");
+    test::saveStill(show::frameWithWindowImage(kStep), "party_walker");
     EXPECT_GT(scene().bravoWalker.x, 1500.0f);
     EXPECT_LT(scene().bravoWalker.x, 1920.0f);
     {
@@ -157,7 +157,7 @@ TEST_F(Party, LaterStickersStills) {
         // 32.6 s: "vantie" has popped in through its own peephole.
         show::playWhile([] { return scene().partyStepTime < 19.6f; }, 20 * 64, kStep);
     }
-    show::saveStill(show::frameWithWindowImage(kStep), "party_vantie");
+    test::saveStill(show::frameWithWindowImage(kStep), "party_vantie");
     EXPECT_EQ(demo.stickers[12].popInDelay, 0.0f);
 }
 

@@ -76,7 +76,7 @@ class RecordChanger : public ::testing::Test {
     static inline std::vector<int> burstSizes;
 };
 
-TEST_F(RecordChanger, FirstFrameSetsUpTheSmallSlowScrollerAndStopsTheSway) {
+SHOW_CHAPTER(RecordChanger, FirstFrameSetsUpTheSmallSlowScrollerAndStopsTheSway) {
     ASSERT_NE(ParticleManager::get("vinyl_stars"), nullptr);
     demo.frameSprite.setRotation(4.0f);
     demo.frameSprite.setScale(1.15f, 1.15f);
@@ -97,7 +97,7 @@ TEST_F(RecordChanger, FirstFrameSetsUpTheSmallSlowScrollerAndStopsTheSway) {
     EXPECT_EQ(changer().labels.size(), 5u);
 }
 
-TEST_F(RecordChanger, FirstLabelSitsOnTheRecordAtFullSize) {
+SHOW_CHAPTER(RecordChanger, FirstLabelSitsOnTheRecordAtFullSize) {
     {
         show::Clipped clipped;
         while (frames < 240) { // 4 s: the first label has faded in and the record has grown
@@ -108,7 +108,7 @@ TEST_F(RecordChanger, FirstLabelSitsOnTheRecordAtFullSize) {
     ASSERT_EQ(changer().state, 2);
     renderFrame(show::kFrame);
     ++frames;
-    show::saveStill(show::windowImage(), "vinyl_first_label");
+    test::saveStill(show::windowImage(), "vinyl_first_label");
     demo.window->display();
     const sf::Image picture = show::frameTargetImage();
     // The yellow face of the first label around the spindle, the black vinyl further out.
@@ -124,7 +124,7 @@ TEST_F(RecordChanger, FirstLabelSitsOnTheRecordAtFullSize) {
     frames += 20;
 }
 
-TEST_F(RecordChanger, LastLabelVanishesAtOnceWithoutBeingDrawnAtIndexMinusOne) {
+SHOW_CHAPTER(RecordChanger, LastLabelVanishesAtOnceWithoutBeingDrawnAtIndexMinusOne) {
     {
         show::Clipped clipped;
         while (!(changer().labelIndex == 4 && changer().state == 2 && changer().stateTime > 3.9f)) {
@@ -141,14 +141,14 @@ TEST_F(RecordChanger, LastLabelVanishesAtOnceWithoutBeingDrawnAtIndexMinusOne) {
     EXPECT_EQ(changer().labelIndex, -1);
     EXPECT_GT(changer().opacity, 0.9f);
     const sf::Image picture = show::frameTargetImage();
-    show::saveStill(show::asShown(picture), "vinyl_after_last_label");
+    test::saveStill(show::asShown(picture), "vinyl_after_last_label");
     const show::Mean centre = ringAroundCentre(picture, 70, 120);
     EXPECT_LT(centre.r, 70) << centre.r << " " << centre.g << " " << centre.b;
     EXPECT_LT(centre.g, 70);
     EXPECT_LT(centre.b, 70);
 }
 
-TEST_F(RecordChanger, LabelsAndBurstsComeOnTimeAndTheSceneHandsOverForGood) {
+SHOW_CHAPTER(RecordChanger, LabelsAndBurstsComeOnTimeAndTheSceneHandsOverForGood) {
     {
         show::Clipped clipped;
         while (demo.sceneIndex == Scene::VinylScroller) {
@@ -182,7 +182,7 @@ TEST_F(RecordChanger, LabelsAndBurstsComeOnTimeAndTheSceneHandsOverForGood) {
     EXPECT_EQ(vinylScrollerScene(show::kFrame), Scene::Party);
 }
 
-TEST_F(RecordChanger, LongFrameInTheGrowingStateSwitchesTheLabelAndBurstsTogether) {
+SHOW_CHAPTER(RecordChanger, LongFrameInTheGrowingStateSwitchesTheLabelAndBurstsTogether) {
     ::RecordChanger& r = changer();
     r.state = 1;
     r.stateTime = 0.0f;

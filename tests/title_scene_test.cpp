@@ -163,10 +163,9 @@ class TitleAt60 : public opening::Show {
         const float breath = 0.025f * sin64(clock) + 0.025f + 1.12f;
         EXPECT_FLOAT_EQ(demo.frameSprite.getRotation(), turn);
         EXPECT_EQ(demo.frameSprite.getScale(), sf::Vector2f(breath, breath));
-        EXPECT_FLOAT_EQ(opening::uniformValue(demo.glitchShader, "glitchAmount"),
+        EXPECT_FLOAT_EQ(test::uniformValue(demo.glitchShader, "glitchAmount"),
                         12.0f * sin64(8.0f * clock) + 12.0f);
-        EXPECT_FLOAT_EQ(opening::uniformValue(demo.rippleShader, "time"),
-                        2.0f * sin64(clock) + 2.0f);
+        EXPECT_FLOAT_EQ(test::uniformValue(demo.rippleShader, "time"), 2.0f * sin64(clock) + 2.0f);
         if (demo.sceneIndex == 0) {
             ++titleFrames;
         }
@@ -197,7 +196,7 @@ class TitleAt60 : public opening::Show {
 long TitleAt60::titleFrames = 0;
 long TitleAt60::titleStart = 0;
 
-TEST_F(TitleAt60, FirstFrameSetsUpAndLeavesTheSymbolUndrawn) {
+SHOW_CHAPTER(TitleAt60, FirstFrameSetsUpAndLeavesTheSymbolUndrawn) {
     playWhile(kDt, [] { return demo.sceneIndex == -1; });
     ASSERT_EQ(demo.sceneIndex, 0);
     titleStart = frames;
@@ -248,7 +247,7 @@ TEST_F(TitleAt60, FirstFrameSetsUpAndLeavesTheSymbolUndrawn) {
     }
 }
 
-TEST_F(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
+SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
     const TitleState& s = demo.title;
     ASSERT_EQ(s.titleStep, 0);
     // The frame of the step change dropped every word above the screen with its delay.
@@ -269,7 +268,7 @@ TEST_F(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
     playTitleUntil(2.0);
     fullTitleFrame();
     const sf::Image picture = scenePicture();
-    saveStill(windowPicture(), "title-2.0s-wall");
+    test::saveStill(windowPicture(), "title-2.0s-wall");
 
     const sf::Image bricks = TextureManager::get("brickwall")->copyToImage();
     const sf::Image page = SpriteManager::get("white")->getTexture()->copyToImage();
@@ -332,11 +331,11 @@ TEST_F(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
     EXPECT_GE(swayed, 5);
 }
 
-TEST_F(TitleAt60, TheWordsLandAndTheDripRunsBehindTheSymbol) {
+SHOW_CHAPTER(TitleAt60, TheWordsLandAndTheDripRunsBehindTheSymbol) {
     const TitleState& s = demo.title;
     playTitleUntil(6.5);
     fullTitleFrame();
-    saveStill(windowPicture(), "title-6.5s-words");
+    test::saveStill(windowPicture(), "title-6.5s-words");
     const sf::Image picture = scenePicture();
     for (const SceneObject* word : {&s.aint, &s.zilchy, &s.but, &s.a, &s.klomp}) {
         EXPECT_FALSE(word->yTween.active || word->alphaTween.active);
@@ -353,7 +352,7 @@ TEST_F(TitleAt60, TheWordsLandAndTheDripRunsBehindTheSymbol) {
     EXPECT_LE(opening::brightness(drip), 60) << "no drip below the symbol";
 }
 
-TEST_F(TitleAt60, TheWallSwingsFlatShowingItsStartValueFirst) {
+SHOW_CHAPTER(TitleAt60, TheWallSwingsFlatShowingItsStartValueFirst) {
     const TitleState& s = demo.title;
     playTitleWhile([&] { return s.titleStep == 0; });
     ASSERT_EQ(s.titleStep, 1);
@@ -381,7 +380,7 @@ TEST_F(TitleAt60, TheWallSwingsFlatShowingItsStartValueFirst) {
     }
 }
 
-TEST_F(TitleAt60, FourteenStickersWithTheirTableValues) {
+SHOW_CHAPTER(TitleAt60, FourteenStickersWithTheirTableValues) {
     ASSERT_EQ(demo.stickers.size(), 14u);
     for (std::size_t i = 0; i < 14; ++i) {
         const StickerRow& row = kStickers[i];
@@ -412,10 +411,10 @@ TEST_F(TitleAt60, FourteenStickersWithTheirTableValues) {
     }
 }
 
-TEST_F(TitleAt60, StickersPopInAndDriftRight) {
+SHOW_CHAPTER(TitleAt60, StickersPopInAndDriftRight) {
     playTitleUntil(17.0);
     fullTitleFrame();
-    saveStill(windowPicture(), "title-17.0s-stickers");
+    test::saveStill(windowPicture(), "title-17.0s-stickers");
     const sf::Image picture = scenePicture();
     const Sticker& luigi = demo.stickers[0];
     // Popped at 14.5 s, drifting at 256 px/s since.
@@ -433,7 +432,7 @@ TEST_F(TitleAt60, StickersPopInAndDriftRight) {
     EXPECT_FALSE(demo.title.wallBottomTween.active || demo.title.wallTopTween.active);
 }
 
-TEST_F(TitleAt60, TheBombFallsAndDrifts) {
+SHOW_CHAPTER(TitleAt60, TheBombFallsAndDrifts) {
     const TitleState& s = demo.title;
     playTitleWhile([&] { return !s.bombFalling; });
     EXPECT_EQ(s.titleStep, 2);
@@ -446,12 +445,12 @@ TEST_F(TitleAt60, TheBombFallsAndDrifts) {
     EXPECT_FLOAT_EQ(s.bomb.x, x + 256.0f * kDt);
     playTitleUntil(19.5);
     fullTitleFrame();
-    saveStill(windowPicture(), "title-19.5s-bomb");
+    test::saveStill(windowPicture(), "title-19.5s-bomb");
     EXPECT_EQ(s.bomb.y, 920.0f);
     EXPECT_GE(shareShown(scenePicture(), *s.bomb.sprite), 0.9);
 }
 
-TEST_F(TitleAt60, TheCutOutLeavesUpAndRight) {
+SHOW_CHAPTER(TitleAt60, TheCutOutLeavesUpAndRight) {
     const TitleState& s = demo.title;
     playTitleWhile([&] { return !s.stencilartLeaving; });
     EXPECT_NEAR(titleFrames / 60.0, 24.5, 2.5 * kDt);
@@ -462,7 +461,7 @@ TEST_F(TitleAt60, TheCutOutLeavesUpAndRight) {
     EXPECT_EQ(s.stencilart.rotation, -90.0f);
 }
 
-TEST_F(TitleAt60, TheSunRidesThePrisonbreakStickerAndFades) {
+SHOW_CHAPTER(TitleAt60, TheSunRidesThePrisonbreakStickerAndFades) {
     const TitleState& s = demo.title;
     playTitleWhile([&] { return !s.sunShown; });
     EXPECT_EQ(s.titleStep, 3);
@@ -485,7 +484,7 @@ TEST_F(TitleAt60, TheSunRidesThePrisonbreakStickerAndFades) {
     EXPECT_EQ(s.wallBottomTween.kind, Easing::SineOut);
 }
 
-TEST_F(TitleAt60, TheJetEmitsAStarEvery32msWhileTheSunStaysHidden) {
+SHOW_CHAPTER(TitleAt60, TheJetEmitsAStarEvery32msWhileTheSunStaysHidden) {
     const TitleState& s = demo.title;
     ASSERT_TRUE(s.jetFlying);
     const ParticleSystem* stars = ParticleManager::get("star_particles");
@@ -531,13 +530,13 @@ TEST_F(TitleAt60, TheJetEmitsAStarEvery32msWhileTheSunStaysHidden) {
 
     playTitleUntil(33.0);
     fullTitleFrame();
-    saveStill(windowPicture(), "title-33.0s-jet");
+    test::saveStill(windowPicture(), "title-33.0s-jet");
     const sf::Sprite* jet = SpriteManager::get("jas39");
     EXPECT_EQ(jet->getPosition(), sf::Vector2f(s.jetX, 400.0f));
     EXPECT_GE(shareShown(scenePicture(), *jet, 48), 0.8);
 }
 
-TEST_F(TitleAt60, HandsOverAfterAbout35_8Seconds) {
+SHOW_CHAPTER(TitleAt60, HandsOverAfterAbout35_8Seconds) {
     const long introEnd = opening::introHandOverFrame([](long) { return kDt; });
     const long expected = opening::titleHandOverFrame([](long) { return kDt; }, introEnd + 1);
     playTitleWhile([] { return true; });

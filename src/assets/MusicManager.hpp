@@ -28,13 +28,16 @@ class MusicManager {
     // Turns music off for the rest of the run: the current stream and every later song play
     // at volume 0.
     static void mute();
-    // The one music stream of the show; null when the machine has no audio device.
-    static sf::Music* currentMusic();
-    static const MusicEntry* entry(const std::string& key);
 
     static bool musicMuted;
 
   private:
+    // Read-only views for checks, tools and tests (assets/RegistryInspection.hpp).
+    friend struct RegistryInspection;
+    // The one music stream of the show; null when the machine has no audio device.
+    static sf::Music* currentMusic();
+    static const MusicEntry* entry(const std::string& key);
+
     static std::unordered_map<std::string, std::unique_ptr<MusicEntry>> entries;
     static std::unique_ptr<sf::Music> music;
 };

@@ -68,11 +68,6 @@ bool SoundManager::readEntries(const nlohmann::json& document) {
                                  [](const std::string& key, const nlohmann::json& entry) {
                                      const int instances = readOptionalInt(entry, "instances", 1);
                                      const std::string file = entry.at("file").get<std::string>();
-                                     if (instances < 0) {
-                                         std::cerr << "SoundManager: Negative instances for ["
-                                                   << printable(key) << "]" << std::endl;
-                                         return;
-                                     }
                                      add(key, file, instances);
                                  });
 }
@@ -87,8 +82,10 @@ bool SoundManager::add(const std::string& key, const std::string& file, std::int
                   << std::endl;
         return false;
     }
+    // A negative count cannot make a voice array: such a sound is refused, as from a file.
     if (instances < 0) {
-        instances = 0;
+        std::cerr << "SoundManager: Negative instances for [" << printable(key) << "]" << std::endl;
+        return false;
     }
     if (instances > kMaxVoices) {
         std::cerr << "SoundManager: Too many instances for [" << printable(key) << "]" << std::endl;

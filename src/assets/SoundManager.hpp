@@ -30,13 +30,13 @@ class SoundManager {
     static void play(const std::string& key);
     // Stops every voice of the sound.
     static void stop(const std::string& key);
-    // The pool registered under `key`, or null, without a diagnostic: read-only access to the
-    // voices' states for checks and tools. The show itself only plays and stops by key.
-    static const SoundPool* pool(const std::string& key);
 
     static bool soundMuted;
 
   private:
+    // Read-only views for checks, tools and tests (assets/RegistryInspection.hpp).
+    friend struct RegistryInspection;
+    static const SoundPool* pool(const std::string& key);
     static SoundPool* find(const std::string& key);
     static std::unordered_map<std::string, std::unique_ptr<SoundPool>> pools;
 };

@@ -195,6 +195,18 @@ void ParticleSystem::updateParticle(Particle& p, float dt) {
     }
 }
 
+void ParticleSystem::usePendingIntervals() {
+    constexpr float kMostSteps = 65536.0f;
+    const bool subtractionMoves = spawnAccumulator - spawnInterval < spawnAccumulator;
+    if (subtractionMoves && spawnAccumulator / spawnInterval <= kMostSteps) {
+        while (spawnAccumulator >= spawnInterval) {
+            spawnAccumulator -= spawnInterval;
+        }
+    } else {
+        spawnAccumulator = std::fmod(spawnAccumulator, spawnInterval);
+    }
+}
+
 void ParticleSystem::update(float dt) {
     spawnAccumulator += dt;
     // A non-positive interval would never use up the accumulator: such a system only
@@ -202,11 +214,12 @@ void ParticleSystem::update(float dt) {
     if (emitting && spawnInterval > 0.0f) {
         while (spawnAccumulator >= spawnInterval) {
             if (freeSlot() == nullptr) {
-                // The pool is full, so every further spawn of this frame would be dropped;
-                // each still uses up its interval, which leaves the remainder. (Subtracting
-                // them one by one would never end for an interval too small to change the
-                // accumulator, and would take long after a stalled frame.)
-                spawnAccumulator = std::fmod(spawnAccumulator, spawnInterval);
+                // The pool is full, so every further spawn of this frame is dropped; each
+                // still uses up its interval, one subtraction per spawn. Only where that
+                // could not end (an interval too small to change the accumulator) or would
+                // take very many steps (a long stall against a tiny interval) the remainder is
+                // taken at once.
+                usePendingIntervals();
                 break;
             }
             spawnParticle();

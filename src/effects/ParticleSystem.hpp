@@ -53,6 +53,8 @@ class ParticleSystem {
 
   private:
     Particle* freeSlot();
+    // With the pool full: uses up the intervals left in the accumulator (the dropped spawns).
+    void usePendingIntervals();
     void fillSlot(Particle& slot, float x, float y);
     static void updateParticle(Particle& particle, float dt);
 

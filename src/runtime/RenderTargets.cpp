@@ -36,8 +36,9 @@ void loadProgram(sf::Shader& shader, const char* fragmentFile) {
 void loadPeephole(sf::Shader& shader, const char* backgroundKey) {
     loadProgram(shader, "assets/shaders/peephole.frag");
     shader.setUniform("currentTexture", sf::Shader::CurrentTexture);
-    // Without its background texture the program's background sampler reads the drawn
-    // sprite's own texture, tiled, through the sprite's shape.
+    // Without its background `bgTexture` is never bound and samples texture unit 0, where the
+    // drawn sprite's own texture is: the sprite then shows its own picture through its shape,
+    // tiled across the screen in 512-pixel squares like a background.
     if (const sf::Texture* background = TextureManager::get(backgroundKey)) {
         shader.setUniform("bgTexture", *background);
     }

@@ -72,12 +72,15 @@ void setUp(TitleState& s) {
     place(s.symbol, "symbol", 680.0f, 590.0f, 0.0f);
     place(s.klomp, "klomp", 1227.0f, 602.0f, 0.0f);
 
-    s.titleWall.emplace();
-    ElasticSprite& wall = *s.titleWall;
-    wall.setUseShader();
-    if (const sf::Texture* bricks = TextureManager::get("brickwall")) {
-        wall.setTexture(*bricks, false);
+    // Without its texture the wall would be a blank white quad over the whole frame: the
+    // scene then goes on without a wall.
+    const sf::Texture* bricks = TextureManager::get("brickwall");
+    if (bricks == nullptr) {
+        return;
     }
+    ElasticSprite& wall = s.titleWall.emplace();
+    wall.setUseShader();
+    wall.setTexture(*bricks, false);
     wall.setTextureRect(demo.wallRect);
     wall.enablePerspective();
     wall.setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
@@ -188,9 +191,11 @@ void swingWall(TitleState& s, float dt) {
         return;
     }
     s.wallBottomTween.evaluate();
-    s.titleWall->setCornerOffset(2, sf::Vector2f(0.0f, s.wallBottomTween.value));
     s.wallTopTween.evaluate();
-    s.titleWall->setCornerOffset(3, sf::Vector2f(0.0f, s.wallTopTween.value));
+    if (s.titleWall) {
+        s.titleWall->setCornerOffset(2, sf::Vector2f(0.0f, s.wallBottomTween.value));
+        s.titleWall->setCornerOffset(3, sf::Vector2f(0.0f, s.wallTopTween.value));
+    }
     s.wallBottomTween.advanceTime(dt);
     s.wallTopTween.advanceTime(dt);
 }
@@ -279,8 +284,10 @@ SceneId titleScene(float dt) {
 
     drawBackdrop(demo.frameTarget, SpriteManager::get("white"));
     demo.wallRect.left -= 256.0f * dt;
-    s.titleWall->setTextureRect(demo.wallRect);
-    demo.frameTarget.draw(*s.titleWall);
+    if (s.titleWall) {
+        s.titleWall->setTextureRect(demo.wallRect);
+        demo.frameTarget.draw(*s.titleWall);
+    }
 
     for (SceneObject* word : {&s.aint, &s.zilchy, &s.but, &s.a}) {
         drawSceneObject(*word, nullptr);

@@ -2,14 +2,7 @@
 // Shared by the tests of the intro and title scenes: a fixture that starts the show once and
 // keeps playing it with chosen frame times, reference models of the two timelines that use
 // the scenes' own float arithmetic, and pixel helpers for stills.
-#include "support/TestSupport.hpp"
-
-#include "runtime/DemoState.hpp"
-#include "runtime/FrameLoop.hpp"
-#include "runtime/Startup.hpp"
-
-#include <SFML/OpenGL.hpp>
-#include <SFML/Window/Context.hpp>
+#include "support/ShowPlayer.hpp"
 
 #include <SFML/Graphics/Texture.hpp>
 #include <gtest/gtest.h>
@@ -17,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -99,26 +91,6 @@ inline long titleHandOverFrame(const FrameTimes& dt, long firstFrame) {
     return titleStepEnds(dt, firstFrame).back();
 }
 
-// The value a shader program holds for a float uniform, read back from GL (NaN when the
-// program has no such uniform).
-inline float uniformValue(const sf::Shader& shader, const char* name) {
-    using GetLocation = GLint (*)(GLuint, const char*);
-    using GetFloat = void (*)(GLuint, GLint, GLfloat*);
-    static const auto getLocation =
-        reinterpret_cast<GetLocation>(sf::Context::getFunction("glGetUniformLocation"));
-    static const auto getFloat =
-        reinterpret_cast<GetFloat>(sf::Context::getFunction("glGetUniformfv"));
-    float value = NAN;
-    const GLuint program = shader.getNativeHandle();
-    if (getLocation != nullptr && getFloat != nullptr && program != 0) {
-        const GLint location = getLocation(program, name);
-        if (location >= 0) {
-            getFloat(program, location, &value);
-        }
-    }
-    return value;
-}
-
 inline int brightness(sf::Color c) {
     return c.r + c.g + c.b;
 }
@@ -154,9 +126,9 @@ class Show : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         if (demo.window == nullptr) {
-            startUp(window);
+            show::startShow();
             grab.create(1920, 1080);
-            test::clipDrawingToOnePixel(window);
+            test::clipDrawingToOnePixel(*demo.window);
         }
     }
 
@@ -165,7 +137,7 @@ class Show : public ::testing::Test {
         renderFrame(dt);
         if (captureWindow) {
             // Before presenting: afterwards the back buffer's content is undefined.
-            grab.update(window);
+            grab.update(*demo.window);
         }
         demo.window->display();
         ++frames;
@@ -188,12 +160,12 @@ class Show : public ::testing::Test {
         clipAgain();
     }
     static void drawInFull() {
-        test::unclipDrawing(window);
+        test::unclipDrawing(*demo.window);
         captureWindow = true;
     }
     static void clipAgain() {
         captureWindow = false;
-        test::clipDrawingToOnePixel(window);
+        test::clipDrawingToOnePixel(*demo.window);
     }
 
     // The scene's picture as the last frame left it (before the sway and the fade).
@@ -202,13 +174,6 @@ class Show : public ::testing::Test {
     // What the window showed in the last frame drawn in full.
     static sf::Image windowPicture() { return grab.copyToImage(); }
 
-    static void saveStill(const sf::Image& image, const std::string& name) {
-        const std::filesystem::path folder = "/tmp/scenes1";
-        std::filesystem::create_directories(folder);
-        image.saveToFile((folder / (name + ".png")).string());
-    }
-
-    static sf::RenderWindow window;
     static sf::Texture grab;
     static bool captureWindow;
     static long frames;                // frames played so far
@@ -295,7 +260,6 @@ class TimelineShow : public Show {
     }
 };
 
-inline sf::RenderWindow Show::window;
 inline sf::Texture Show::grab;
 inline bool Show::captureWindow = false;
 inline long Show::frames = 0;

@@ -1,6 +1,7 @@
 #pragma once
-// Playing the show inside a test: start-up on a real window, fixed-step frames, grabbing and
-// saving pictures, and timing frames. Header-only, shared by the scene tests.
+// Playing the show inside a test: start-up on a real window, fixed-step frames, grabbing
+// pictures and measuring them, and timing frames. Header-only, shared by the scene tests
+// (OpeningShow.hpp builds the intro and title fixtures on it).
 #include "runtime/DemoState.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "runtime/Startup.hpp"
@@ -10,15 +11,16 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Texture.hpp>
-#include <SFML/OpenGL.hpp>
 #include <SFML/System/Clock.hpp>
-#include <SFML/Window/Context.hpp>
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -116,21 +118,6 @@ inline sf::Image asShown(const sf::Image& frameTargetPicture) {
     return shown;
 }
 
-// Saves a still under /tmp/scenes2/ for looking at, opaque as a screen shows it (a window
-// picture's colours are already blended over black; its alpha means nothing on screen).
-inline void saveStill(const sf::Image& picture, const std::string& name) {
-    sf::Image opaque = picture;
-    for (unsigned y = 0; y < opaque.getSize().y; ++y) {
-        for (unsigned x = 0; x < opaque.getSize().x; ++x) {
-            sf::Color c = opaque.getPixel(x, y);
-            c.a = 255;
-            opaque.setPixel(x, y, c);
-        }
-    }
-    std::filesystem::create_directories("/tmp/scenes2");
-    opaque.saveToFile("/tmp/scenes2/" + name + ".png");
-}
-
 // Mean colour of a square patch (half-width `r`) around (x, y), as floats 0..255.
 struct Mean {
     double r = 0, g = 0, b = 0, a = 0;
@@ -176,27 +163,6 @@ inline int countPixels(const sf::Image& image, unsigned x0, unsigned y0, unsigne
     return n;
 }
 
-// Reads a float uniform back from a shader program as OpenGL holds it: what the scenes last
-// set. NaN when the program has no such active uniform.
-inline float uniformValue(const sf::Shader& shader, const char* name) {
-    using GetLocation = GLint (*)(GLuint, const char*);
-    using GetFloat = void (*)(GLuint, GLint, GLfloat*);
-    demo.window->setActive(true);
-    static const auto getLocation =
-        reinterpret_cast<GetLocation>(sf::Context::getFunction("glGetUniformLocation"));
-    static const auto getFloat =
-        reinterpret_cast<GetFloat>(sf::Context::getFunction("glGetUniformfv"));
-    const GLuint program = shader.getNativeHandle();
-    GLfloat value = std::nanf("");
-    if (program != 0 && getLocation != nullptr && getFloat != nullptr) {
-        const GLint location = getLocation(program, name);
-        if (location >= 0) {
-            getFloat(program, location, &value);
-        }
-    }
-    return value;
-}
-
 // Plays `count` presented frames of `dt` at full size and prints their median and longest
 // wall-clock cost. Measured for the record, not judged: the software renderer varies.
 inline double reportFrameTimes(const char* what, int count, float dt = kFrame) {
@@ -215,4 +181,70 @@ inline double reportFrameTimes(const char* what, int count, float dt = kFrame) {
     return median;
 }
 
+// Chapters: the tests of a fixture that plays one show on from where the previous test left
+// it, declared with SHOW_CHAPTER(Fixture, Name) in place of TEST_F. Run alone (CTest runs every
+// case in a process of its own), a chapter first plays the chapters declared before it, with
+// their expectations set aside and their drawing clipped, so that it finds the show as a run of
+// the whole suite leaves it; in a run of the whole suite each chapter runs once, in order.
+class Chapters {
+  public:
+    using Body = void (*)();
+    static int add(const char* fixture, Body body) {
+        std::vector<Entry>& list = registry()[fixture];
+        list.push_back({body, false});
+        return static_cast<int>(list.size()) - 1;
+    }
+    static void run(const char* fixture, int index) {
+        std::vector<Entry>& list = registry()[fixture];
+        for (int i = 0; i < index; ++i) {
+            if (list[i].done) {
+                continue;
+            }
+            ::testing::TestPartResultArray setAside;
+            {
+                const ::testing::ScopedFakeTestPartResultReporter quiet(
+                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD,
+                    &setAside);
+                // The same frames, drawn clipped: the show's state does not depend on drawing.
+                test::setCatchingUp(true);
+                list[i].body();
+                test::setCatchingUp(false);
+            }
+            list[i].done = true;
+            for (int r = 0; r < setAside.size(); ++r) {
+                if (setAside.GetTestPartResult(r).fatally_failed()) {
+                    ADD_FAILURE() << "chapter " << i << " of " << fixture
+                                  << ", played first, stopped: "
+                                  << setAside.GetTestPartResult(r).message();
+                    return;
+                }
+            }
+        }
+        list[index].done = true;
+        list[index].body();
+    }
+
+  private:
+    struct Entry {
+        Body body;
+        bool done;
+    };
+    static std::map<std::string, std::vector<Entry>>& registry() {
+        static std::map<std::string, std::vector<Entry>> chapters;
+        return chapters;
+    }
+};
+
 } // namespace show
+
+#define SHOW_CHAPTER(fixture, name)                                                                \
+    struct fixture##_##name##_Chapter : fixture {                                                  \
+        static void body();                                                                        \
+        static const int index;                                                                    \
+    };                                                                                             \
+    const int fixture##_##name##_Chapter::index =                                                  \
+        show::Chapters::add(#fixture, &fixture##_##name##_Chapter::body);                          \
+    TEST_F(fixture, name) {                                                                        \
+        show::Chapters::run(#fixture, fixture##_##name##_Chapter::index);                          \
+    }                                                                                              \
+    void fixture##_##name##_Chapter::body()

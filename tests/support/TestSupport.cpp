@@ -7,14 +7,23 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <random>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace test {
 
@@ -133,6 +142,12 @@ unsigned long findWindowTitled(Display* display, const char* title) {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -140,7 +155,125 @@ std::string readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+// Xlib is used from several threads (one connection each); calls are serialised.
+std::mutex xlibMutex;
+
+// A private Xvfb server for one run.
+class PrivateDisplay {
+  public:
+    explicit PrivateDisplay(bool withoutGlx = false) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
+        }
+        const std::string fd = std::to_string(fds[1]);
+        server = fork();
+        if (server == 0) {
+            const int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 2);
+            close(fds[0]);
+            if (withoutGlx) {
+                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
+                       "-nolisten", "tcp", "-noreset", "-extension", "GLX",
+                       static_cast<char*>(nullptr));
+            }
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string digits;
+        char c = 0;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') {
+            digits.push_back(c);
+        }
+        close(fds[0]);
+        if (!digits.empty()) {
+            name = ":" + digits;
+        }
+    }
+    ~PrivateDisplay() {
+        if (server > 0) {
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+        }
+    }
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+    const std::string& display() const { return name; }
+
+  private:
+    pid_t server = -1;
+    std::string name;
+};
+
+// Runs `command` with DISPLAY set to `display` and waits for it.
+int runOnDisplay(const std::string& display, std::vector<std::string> command) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) {
+            environment.emplace_back(*entry);
+        }
+    }
+    environment.push_back("DISPLAY=" + display);
+    std::vector<char*> argv;
+    for (auto& word : command) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> programEnvironment(const std::string& display,
+                                            const std::vector<std::string>& changes) {
+    std::map<std::string, std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const auto equals = text.find('=');
+        if (equals != std::string::npos) {
+            variables[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+    }
+    variables["DISPLAY"] = display;
+    variables["LIBGL_ALWAYS_SOFTWARE"] = "1";
+    variables["ALSOFT_DRIVERS"] = "null";
+    for (const std::string& change : changes) {
+        const auto equals = change.find('=');
+        if (equals == std::string::npos) {
+            variables.erase(change);
+        } else {
+            variables[change.substr(0, equals)] = change.substr(equals + 1);
+        }
+    }
+    std::vector<std::string> result;
+    for (const auto& [name, value] : variables) {
+        result.push_back(name + "=" + value);
+    }
+    return result;
+}
+
 } // namespace
+
+std::string fakeTimeLibrary() {
+    for (const char* library : {"/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1",
+                                "/usr/lib/aarch64-linux-gnu/faketime/libfaketimeMT.so.1"}) {
+        if (std::filesystem::exists(library)) {
+            return library;
+        }
+    }
+    return "";
+}
 
 bool requestWindowClose(const char* title) {
     Display* display = XOpenDisplay(nullptr);
@@ -149,90 +282,271 @@ bool requestWindowClose(const char* title) {
     }
     const Window window = findWindowTitled(display, title);
     if (window != 0) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] =
-            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, window, False, NoEventMask, &event);
-        XFlush(display);
+        sendCloseRequest(display, window);
     }
     XCloseDisplay(display);
     return window != 0;
 }
 
-ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfterSeconds,
-                      double closeAfterSeconds, double timeoutSeconds,
-                      const std::vector<std::string>& environment) {
-    const std::filesystem::path errPath = workingDir / ".stderr";
-    const std::filesystem::path outPath = workingDir / ".stdout";
-    const pid_t child = fork();
-    if (child == 0) {
-        if (chdir(workingDir.c_str()) != 0) {
-            _exit(126);
-        }
-        for (const std::string& assignment : environment) {
-            putenv(const_cast<char*>(assignment.c_str()));
-        }
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(err, 2);
-        dup2(out, 1);
-        execl(KLOMP_PROGRAM, KLOMP_PROGRAM, static_cast<char*>(nullptr));
-        _exit(127);
+void sendCloseRequest(Display* display, unsigned long window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+// Mesa's software renderer names its rasteriser threads llvmpipe-N; the program asks it to
+// rasterise on the calling thread instead, which avoids a race between those threads.
+int rasterizerThreads(pid_t pid) {
+    int count = 0;
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        count += name.rfind("llvmpipe", 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& plan) {
+    ProgramRun outcome;
+    std::optional<PrivateDisplay> own;
+    std::string display;
+    if (plan.privateDisplay) {
+        own.emplace(plan.serverWithoutGlx);
+        display = own->display();
+    } else if (const char* current = std::getenv("DISPLAY")) {
+        display = current;
+    }
+    if (display.empty()) {
+        outcome.problem = "no X display";
+        return outcome;
     }
 
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    bool escapeDown = false;
-    bool closeSent = false;
-    int status = 0;
-    ProgramRun run;
-    for (;;) {
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) {
-            run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::vector<std::string> changes = plan.environment;
+    double speed = 1.0;
+    const std::string fakeTime = plan.clockSpeed > 1.0 ? fakeTimeLibrary() : std::string();
+    if (!fakeTime.empty()) {
+        speed = plan.clockSpeed;
+        std::ostringstream rate;
+        rate << "FAKETIME=+0 x" << speed;
+        changes.push_back("LD_PRELOAD=" + fakeTime);
+        changes.push_back(rate.str());
+    }
+    outcome.clockSpeed = speed;
+    const auto wall = [speed](double seconds) { return seconds < 0.0 ? seconds : seconds / speed; };
+    const double stopAt = wall(plan.stopAt);
+    const double stopFor = wall(plan.stopFor);
+    const double escapeAt = wall(plan.escapeAt);
+    const double closeAt = wall(plan.closeAt);
+
+    // Everything the child needs is prepared before fork: callers may run programs in threads.
+    std::vector<std::string> environment = programEnvironment(display, changes);
+    std::vector<char*> envp;
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    const std::string errPath = (workingDir / ".stderr").string();
+    const std::string outPath = (workingDir / ".stdout").string();
+    const std::string where = workingDir.string();
+    char program[] = KLOMP_PROGRAM;
+    char* argv[] = {program, nullptr};
+
+    int gonePipe[2] = {-1, -1};
+    if (plan.standardError == RunPlan::Stderr::GonePipe && pipe(gonePipe) != 0) {
+        outcome.problem = "no pipe";
+        return outcome;
+    }
+    const Clock::time_point launched = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (chdir(where.c_str()) != 0 || err < 0 || out < 0) {
+            _exit(126);
+        }
+        if (plan.fileLimit > 0) {
+            const rlimit limit{static_cast<rlim_t>(plan.fileLimit),
+                               static_cast<rlim_t>(plan.fileLimit)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        if (plan.addressSpaceLimit > 0) {
+            const rlimit limit{static_cast<rlim_t>(plan.addressSpaceLimit),
+                               static_cast<rlim_t>(plan.addressSpaceLimit)};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        // The program's own handling of SIGPIPE is under test: start from the default.
+        signal(SIGPIPE, SIG_DFL);
+        switch (plan.standardError) {
+        case RunPlan::Stderr::File:
+            dup2(err, 2);
+            break;
+        case RunPlan::Stderr::Closed:
+            close(2);
+            break;
+        case RunPlan::Stderr::GonePipe:
+            close(gonePipe[0]);
+            dup2(gonePipe[1], 2);
             break;
         }
-        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        if (elapsed > timeoutSeconds) {
+        dup2(out, 1);
+        close(err);
+        close(out);
+        execve(program, argv, envp.data());
+        _exit(127);
+    }
+    if (gonePipe[0] >= 0) {
+        close(gonePipe[0]); // the reader goes before the program writes
+        close(gonePipe[1]);
+    }
+
+    Display* connection = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(xlibMutex);
+        connection = XOpenDisplay(display.c_str());
+    }
+    Window window = 0;
+    std::optional<Clock::time_point> appeared;
+    bool stopped = false;
+    bool resumed = false;
+    bool escaped = false;
+    bool closed = false;
+    int status = 0;
+    for (;;) {
+        if (waitpid(child, &status, WNOHANG) == child) {
+            outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            outcome.endedBeforeAsked = !escaped && !closed;
+            break;
+        }
+        if (secondsSince(launched) > plan.timeout) {
+            kill(child, SIGCONT);
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
-            run.exitStatus = -1;
+            outcome.exitStatus = -1;
             break;
         }
-        if (!escapeDown && escapeAfterSeconds >= 0.0 && elapsed >= escapeAfterSeconds) {
-            escapeDown = std::system("xdotool keydown Escape") == 0;
+        if (!appeared && connection != nullptr) {
+            std::lock_guard<std::mutex> lock(xlibMutex);
+            window = findShowWindow(connection);
+            if (window != 0) {
+                appeared = Clock::now();
+                outcome.windowSeen = true;
+                outcome.rasterizerThreads = rasterizerThreads(child);
+            }
         }
-        if (!closeSent && closeAfterSeconds >= 0.0 && elapsed >= closeAfterSeconds) {
-            closeSent = requestWindowClose("Ain't zilchy but a (symbol) klomp");
+        if (appeared) {
+            const double t = secondsSince(*appeared);
+            if (!stopped && stopAt >= 0.0 && t >= stopAt) {
+                stopped = kill(child, SIGSTOP) == 0;
+            }
+            if (stopped && !resumed && t >= stopAt + stopFor) {
+                resumed = kill(child, SIGCONT) == 0;
+            }
+            const bool running = !stopped || resumed;
+            if (running && !escaped && escapeAt >= 0.0 && t >= escapeAt) {
+                escaped = runOnDisplay(display, {"xdotool", "keydown", "Escape"}) == 0;
+                if (!escaped) {
+                    outcome.problem = "xdotool could not press Escape";
+                }
+            }
+            if (running && !closed && closeAt >= 0.0 && t >= closeAt) {
+                std::lock_guard<std::mutex> lock(xlibMutex);
+                sendCloseRequest(connection, window);
+                closed = true;
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (escapeDown) {
-        (void)std::system("xdotool keyup Escape");
+    if (escaped && !plan.privateDisplay) {
+        runOnDisplay(display, {"xdotool", "keyup", "Escape"});
     }
-    run.standardError = readFile(errPath);
-    run.standardOutput = readFile(outPath);
-    return run;
+    if (connection != nullptr) {
+        std::lock_guard<std::mutex> lock(xlibMutex);
+        XCloseDisplay(connection);
+    }
+    outcome.standardError = readFile(errPath);
+    outcome.standardOutput = readFile(outPath);
+    return outcome;
 }
 
 } // namespace test
 
+#include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
+
+#include <SFML/OpenGL.hpp>
+#include <SFML/Window/Context.hpp>
+
+#include <cmath>
 
 namespace test {
 
+float uniformValue(const sf::Shader& shader, const char* name) {
+    using GetLocation = GLint (*)(GLuint, const char*);
+    using GetFloat = void (*)(GLuint, GLint, GLfloat*);
+    if (demo.window != nullptr) {
+        demo.window->setActive(true);
+    }
+    static const auto getLocation =
+        reinterpret_cast<GetLocation>(sf::Context::getFunction("glGetUniformLocation"));
+    static const auto getFloat =
+        reinterpret_cast<GetFloat>(sf::Context::getFunction("glGetUniformfv"));
+    const GLuint program = shader.getNativeHandle();
+    GLfloat value = std::nanf("");
+    if (program != 0 && getLocation != nullptr && getFloat != nullptr) {
+        const GLint location = getLocation(program, name);
+        if (location >= 0) {
+            getFloat(program, location, &value);
+        }
+    }
+    return value;
+}
+
+void saveStill(const sf::Image& picture, const std::string& name) {
+    const char* folder = std::getenv("KLOMP_TEST_STILLS");
+    if (folder == nullptr || *folder == '\0') {
+        return;
+    }
+    sf::Image opaque = picture;
+    for (unsigned y = 0; y < opaque.getSize().y; ++y) {
+        for (unsigned x = 0; x < opaque.getSize().x; ++x) {
+            sf::Color c = opaque.getPixel(x, y);
+            c.a = 255;
+            opaque.setPixel(x, y, c);
+        }
+    }
+    std::filesystem::create_directories(folder);
+    opaque.saveToFile((std::filesystem::path(folder) / (name + ".png")).string());
+}
+
+namespace {
+bool catchingUp = false;    // every draw clipped, whatever the test asks for
+bool clippedWanted = false; // what the test last asked for
+} // namespace
+
 // The window argument names what is clipped; the show's own window is the one that counts.
 void clipDrawingToOnePixel(sf::RenderWindow&) {
+    clippedWanted = true;
     setDrawingClipped(true);
 }
 
 void unclipDrawing(sf::RenderWindow&) {
-    setDrawingClipped(false);
+    clippedWanted = false;
+    if (!catchingUp) {
+        setDrawingClipped(false);
+    }
+}
+
+void setCatchingUp(bool on) {
+    catchingUp = on;
+    setDrawingClipped(on || clippedWanted);
 }
 
 } // namespace test

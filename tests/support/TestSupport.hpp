@@ -3,6 +3,7 @@
 // show's frame work, and running the real program.
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Shader.hpp>
 
 #include <filesystem>
 #include <sstream>
@@ -59,19 +60,51 @@ std::string writePng(const std::string& path, unsigned width, unsigned height, s
 // Reads back one pixel of a render texture as the picture shows it (y downwards).
 sf::Color pixelAt(const sf::Image& image, unsigned x, unsigned y);
 
-// The result of running the real program.
-struct ProgramRun {
-    int exitStatus = -1;
-    std::string standardError;
-    std::string standardOutput;
+// What happens to a run of the real program. Times are seconds after its window appeared.
+struct RunPlan {
+    double escapeAt = -1.0; // Escape held down from then on (<0: never)
+    double closeAt = -1.0;  // the window's close request (<0: never)
+    double stopAt = -1.0;   // SIGSTOP ... (<0: never)
+    double stopFor = 10.0;  // ... and SIGCONT this much later
+    // With libfaketime installed, the program's clock runs this many times faster than the
+    // wall clock and the four times above are divided by it, so a plan written in the program's
+    // seconds plays the same with less waiting. Without libfaketime it runs in real time.
+    double clockSpeed = 1.0;
+    double timeout = 90.0; // wall-clock seconds before the run is killed
+    // On an Xvfb server of its own, so Escape held for one run reaches no other; otherwise on
+    // the test's $DISPLAY.
+    bool privateDisplay = true;
+    // "NAME=value" sets, "NAME" removes a variable of the program's environment. Every run
+    // starts with software GL and OpenAL Soft's null backend (ALSOFT_DRIVERS=null).
+    std::vector<std::string> environment;
+    // The standard error stream closed (2>&-), or a pipe whose reader has gone (| head -0).
+    enum class Stderr { File, Closed, GonePipe } standardError = Stderr::File;
+    long addressSpaceLimit = 0; // bytes (ulimit -v), 0 for none
+    long fileLimit = 0;         // open files (ulimit -n), 0 for none
+    bool serverWithoutGlx = false;
 };
 
-// Runs the klomp program in `workingDir` with `environment` additions ("NAME=value"). After
-// `escapeAfterSeconds` (if >= 0) it holds Escape down with xdotool; after `closeAfterSeconds`
-// (if >= 0) it closes the window with xdotool; the run is killed after `timeoutSeconds`.
-ProgramRun runProgram(const std::filesystem::path& workingDir, double escapeAfterSeconds,
-                      double closeAfterSeconds, double timeoutSeconds,
-                      const std::vector<std::string>& environment = {});
+// The result of running the real program.
+struct ProgramRun {
+    int exitStatus = -1; // -1: killed at the time-out
+    std::string standardError;
+    std::string standardOutput;
+    bool windowSeen = false;
+    bool endedBeforeAsked = false; // it ended before Escape or the close request
+    int rasterizerThreads = 0;     // llvmpipe's rasteriser threads seen in the program
+    double clockSpeed = 1.0;       // how fast the program's clock ran
+    std::string problem;           // set when the run itself could not be carried out
+};
+
+// Runs the klomp program in `workingDir` (which needs config.json and assets/) following
+// `plan`. Safe to call from several threads at once with private displays.
+ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& plan);
+
+// libfaketime's library, or "" when it is not installed.
+std::string fakeTimeLibrary();
+
+// Sends `window` the close request that a window manager's close button sends.
+void sendCloseRequest(::_XDisplay* display, unsigned long window);
 
 // What the JSON library says about `text`: the line the loaders print after their own
 // parse-error line ("(no parse error)" when the text parses).
@@ -89,6 +122,15 @@ bool requestWindowClose(const char* title);
 // Links the repository's assets/ into `dir` so the program finds them from there.
 void linkAssets(const std::filesystem::path& dir);
 
+// The value a shader program holds for a float uniform, read back from OpenGL: what the scenes
+// last set. NaN when the program has no such active uniform.
+float uniformValue(const sf::Shader& shader, const char* name);
+
+// Saves `picture` as NAME.png for looking at, opaque as a screen shows it (a window picture's
+// colours are already blended over black; its alpha means nothing on screen), into the folder
+// that KLOMP_TEST_STILLS names. Without the variable nothing is written.
+void saveStill(const sf::Image& picture, const std::string& name);
+
 } // namespace test
 
 namespace test {
@@ -98,4 +140,8 @@ namespace test {
 void clipDrawingToOnePixel(sf::RenderWindow& window);
 // Undoes clipDrawingToOnePixel.
 void unclipDrawing(sf::RenderWindow& window);
+// While on, every draw is clipped whatever the two calls above ask for (a test catching up on
+// the frames before it, whose pictures nobody looks at); off again, what they last asked for
+// applies.
+void setCatchingUp(bool on);
 } // namespace test

@@ -15,6 +15,7 @@
 #include "capture/VideoFile.hpp"
 
 #include "assets/MusicManager.hpp"
+#include "assets/RegistryInspection.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -323,7 +324,7 @@ RunResult render(const CaptureOptions& options, const FixedClock& clock, const S
     setDrawingClipped(false);
     result.framesPlayed = frame;
     result.plan = soundtrack.plan();
-    if (const MusicEntry* entry = MusicManager::entry("klomp")) {
+    if (const MusicEntry* entry = RegistryInspection::musicEntry("klomp")) {
         result.songFile = entry->file;
     }
     result.noiseFile = soundFile("assets/sounds.json", "noise");

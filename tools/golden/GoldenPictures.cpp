@@ -25,7 +25,7 @@ const Pick kPicks[] = {
     {"intro-17.5-vinyl-shrinks-fading", 17.5},
     // title (20.03 - 55.9 s)
     {"title-20.15-fade-in-wall", 20.15},
-    {"title-23.0-words-drop-in", 23.0},
+    {"title-22.8-words-drop-in", 22.8},
     {"title-27.0-drip-symbol-glitch", 27.0},
     {"title-31.0-words-spin-away", 31.0},
     {"title-38.2-stickers-bomb-falls", 38.2},

@@ -1,6 +1,7 @@
 #include "preview/Player.hpp"
 
 #include "assets/MusicManager.hpp"
+#include "assets/RegistryInspection.hpp"
 #include "assets/SoundManager.hpp"
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
@@ -39,7 +40,7 @@ void Player::restart() {
     startUpShadersAndFont();
     // The show opens its song only when the intro starts it; open it now so that a song that
     // does not decode is reported with the rest of the start-up.
-    if (const MusicEntry* song = MusicManager::entry(kSongKey)) {
+    if (const MusicEntry* song = RegistryInspection::musicEntry(kSongKey)) {
         sf::InputSoundFile probe;
         probe.openFromFile(song->file);
     }
@@ -149,7 +150,7 @@ bool Player::playTo(std::int64_t frame) {
 }
 
 void Player::followMusic(bool audible, double showSeconds) {
-    sf::Music* stream = MusicManager::currentMusic();
+    sf::Music* stream = RegistryInspection::currentMusic();
     if (stream == nullptr) {
         return;
     }
@@ -163,7 +164,7 @@ void Player::followMusic(bool audible, double showSeconds) {
         }
         return;
     }
-    const MusicEntry* song = MusicManager::entry(kSongKey);
+    const MusicEntry* song = RegistryInspection::musicEntry(kSongKey);
     stream->setVolume(musicMuted_ || song == nullptr ? 0.0f : static_cast<float>(song->volume));
     const sf::Time at = sf::seconds(static_cast<float>(offset));
     switch (stream->getStatus()) {
