@@ -397,8 +397,11 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
             break;
         }
         dup2(out, 1);
-        close(err);
-        close(out);
+        // Only the standard streams go to the program, as from a shell: descriptors this
+        // process holds (X connections, pipes of other runs) would count against its limits.
+        for (int fd = 3; fd < 1024; ++fd) {
+            close(fd);
+        }
         execve(program, argv, envp.data());
         _exit(127);
     }

@@ -385,7 +385,7 @@ void printSummary(const char* who, const FixedClock& clock, const RunResult& r) 
                  mainBusy, t.waitForBuffer, t.encoderCpu);
 }
 
-Timings& operator+=(Timings& a, const Timings& b) {
+[[maybe_unused]] Timings& operator+=(Timings& a, const Timings& b) {
     a.startUp = std::max(a.startUp, b.startUp);
     a.wall = std::max(a.wall, b.wall);
     a.seenFrames += b.seenFrames;
@@ -530,8 +530,9 @@ int runJob(const CaptureOptions& options) {
     return r.ok ? 0 : 1;
 }
 
-// Reads a job's results into `r`. False when they are missing or malformed.
-bool readJobResult(const std::string& jobFile, RunResult& r) {
+// Reads a job's results into `r`. False when they are missing or malformed. (Jobs run on
+// Linux only.)
+[[maybe_unused]] bool readJobResult(const std::string& jobFile, RunResult& r) {
     const std::optional<nlohmann::json> in = readJson(jobFile + ".result.json");
     if (!in) {
         return false;

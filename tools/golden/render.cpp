@@ -15,7 +15,13 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder(argv[1]);
     std::filesystem::create_directories(folder);
     // Silent audio: the stills need no sound card.
+#ifdef _WIN32
+    if (std::getenv("ALSOFT_DRIVERS") == nullptr) {
+        _putenv_s("ALSOFT_DRIVERS", "null");
+    }
+#else
     setenv("ALSOFT_DRIVERS", "null", 0);
+#endif
     sf::RenderWindow window;
     int failed = 0;
     const bool complete =
