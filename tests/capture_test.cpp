@@ -739,23 +739,28 @@ TEST(Allocations, ShowCodeAllocatesNothingAfterEachScenesFirstFrame) {
     ASSERT_EQ(bench.status, 0) << bench.output;
     const nlohmann::json figures = nlohmann::json::parse(readFile(json));
     ASSERT_EQ(figures["scenes"].size(), 7u);
-    std::uint64_t library = 0;
+    std::uint64_t firstFrames = 0;
     for (const nlohmann::json& scene : figures["scenes"]) {
         const nlohmann::json& counts = scene["allocations"];
+        firstFrames += counts["first_frame"].get<std::uint64_t>();
         EXPECT_EQ(counts["project"].get<std::uint64_t>(), 0u) << scene["name"];
         EXPECT_EQ(counts["project"].get<std::uint64_t>() + counts["library"].get<std::uint64_t>(),
                   counts["after_first_frame"].get<std::uint64_t>())
             << scene["name"] << ": every allocation is filed";
-        library += counts["library"].get<std::uint64_t>();
     }
     EXPECT_EQ(figures["allocations_unrecorded"].get<std::uint64_t>(), 0u);
-    // The counter is live: the graphics library's per-call allocations are seen.
-    EXPECT_GT(library, 0u);
+    // The counter is live: the scenes' first frames (their set-up) allocate, and are seen.
+    // After them nothing allocates at all, the libraries included, since start-up warms
+    // every drawing program.
+    EXPECT_GT(firstFrames, 0u);
     for (const nlohmann::json& site : figures["allocation_sites"]) {
         if (site["project"].get<bool>()) {
             ADD_FAILURE() << "scene " << site["scene"] << ": " << site["stack"].dump();
         }
     }
-    std::cout << bench.output.substr(bench.output.find("library allocations")) << std::flush;
+    const auto report = bench.output.find("library allocations");
+    if (report != std::string::npos) {
+        std::cout << bench.output.substr(report) << std::flush;
+    }
 }
 #endif
