@@ -33,8 +33,6 @@ const char* captureUsage() {
            "                       pixels handed to the encoder\n";
 }
 
-namespace {
-
 bool readNumber(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
@@ -43,6 +41,30 @@ bool readNumber(const std::string& text, double& value) {
     value = std::strtod(text.c_str(), &end);
     return end != nullptr && *end == '\0' && std::isfinite(value);
 }
+
+bool OptionReader::value(std::string& out) {
+    if (index_ + 1 >= args_.size()) {
+        error_ = option() + " needs a value";
+        return false;
+    }
+    out = args_[++index_];
+    return true;
+}
+
+bool OptionReader::number(double& out) {
+    const std::string name = option();
+    std::string text;
+    if (!value(text)) {
+        return false;
+    }
+    if (!readNumber(text, out)) {
+        error_ = name + ": not a number: " + text;
+        return false;
+    }
+    return true;
+}
+
+namespace {
 
 bool readTimes(const std::string& text, std::vector<double>& times) {
     std::stringstream list(text);
@@ -61,27 +83,11 @@ bool readTimes(const std::string& text, std::vector<double>& times) {
 
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o,
                          std::string& error) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](double& out) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            if (!readNumber(text, out)) {
-                error = a + ": not a number: " + text;
-                return false;
-            }
-            return true;
-        };
+    OptionReader reader(args, error);
+    while (reader.next()) {
+        const std::string a = reader.option();
+        auto value = [&reader](std::string& out) { return reader.value(out); };
+        auto number = [&reader](double& out) { return reader.number(out); };
         bool ok = true;
         if (a == "--fps") {
             ok = number(o.fps);

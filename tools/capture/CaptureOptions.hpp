@@ -39,4 +39,26 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
 
 const char* captureUsage();
 
+// Reads a tool's command line one option at a time (the capture tool's and the preview's):
+// value() and number() take the word after the option at hand, and say in `error` when it is
+// missing or is no finite number.
+class OptionReader {
+  public:
+    OptionReader(const std::vector<std::string>& args, std::string& error)
+        : args_(args), error_(error) {}
+    // Moves to the next option; false after the last.
+    bool next() { return ++index_ < args_.size(); }
+    const std::string& option() const { return args_[index_]; }
+    bool value(std::string& out);
+    bool number(double& out);
+
+  private:
+    const std::vector<std::string>& args_;
+    std::string& error_;
+    std::size_t index_ = static_cast<std::size_t>(-1);
+};
+
+// A whole word as a finite number.
+bool readNumber(const std::string& text, double& value);
+
 } // namespace capture

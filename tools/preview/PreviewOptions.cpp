@@ -1,9 +1,10 @@
 #include "preview/PreviewOptions.hpp"
 
-#include <cmath>
-#include <cstdlib>
+#include "capture/CaptureOptions.hpp"
 
 namespace preview {
+
+using capture::OptionReader;
 
 const char* previewUsage() {
     return "usage: klomp-preview [options]   (run from the repository root)\n"
@@ -17,42 +18,13 @@ const char* previewUsage() {
            "      Escape quit\n";
 }
 
-namespace {
-
-bool readNumber(const std::string& text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != nullptr && *end == '\0' && std::isfinite(value);
-}
-
-} // namespace
-
 bool parsePreviewOptions(const std::vector<std::string>& args, PreviewOptions& o,
                          std::string& error) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](double& out) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            if (!readNumber(text, out)) {
-                error = a + ": not a number: " + text;
-                return false;
-            }
-            return true;
-        };
+    OptionReader reader(args, error);
+    while (reader.next()) {
+        const std::string a = reader.option();
+        auto value = [&reader](std::string& out) { return reader.value(out); };
+        auto number = [&reader](double& out) { return reader.number(out); };
         bool ok = true;
         if (a == "--fps") {
             ok = number(o.fps);
