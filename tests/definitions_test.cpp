@@ -7,7 +7,7 @@
 
 #include "assets/Definitions.hpp"
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
@@ -132,7 +132,7 @@ std::vector<Registry> registries() {
          "Missing FILE property for [",
          false,
          &MusicManager::load,
-         [](const std::string& key) { return RegistryInspection::musicEntry(key) != nullptr; },
+         [](const std::string& key) { return RegistryViews::musicEntry(key) != nullptr; },
          [](const std::string& key) { MusicManager::play(key, false, 0.0); },
          &musicEntry,
          {{R"("volume": "loud")", kTypeError + "number, but is string"},

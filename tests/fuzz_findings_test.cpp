@@ -5,7 +5,7 @@
 #include "support/TestSupport.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
@@ -78,8 +78,8 @@ TEST(FuzzFindings, SoundOrSongThatIsAFolderIsReportedAtOnce) {
         EXPECT_EQ(capture.lines(),
                   Lines{"MusicManager: Unable to load music file " + folder + "."});
         // As when any other file fails to open, the song that played before is stopped.
-        if (RegistryInspection::currentMusic() != nullptr) {
-            EXPECT_EQ(RegistryInspection::currentMusic()->getStatus(), sf::SoundSource::Stopped);
+        if (RegistryViews::currentMusic() != nullptr) {
+            EXPECT_EQ(RegistryViews::currentMusic()->getStatus(), sf::SoundSource::Stopped);
         }
     }
 }

@@ -4,7 +4,7 @@
 #include "support/OpeningShow.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 
@@ -121,7 +121,7 @@ class IntroAt60 : public opening::Show {
     }
 
     static bool noisePlaying() {
-        const SoundPool* pool = RegistryInspection::soundPool("noise");
+        const SoundPool* pool = RegistryViews::soundPool("noise");
         if (pool == nullptr) {
             return false;
         }
@@ -186,7 +186,7 @@ SHOW_CHAPTER(IntroAt60, FirstFrameStartsTheSongTheFadeAndPlacesTheSprites) {
     EXPECT_EQ(demo.fadeLevel, 1.0f);
     EXPECT_EQ(demo.fadeMode, 2);
     EXPECT_FLOAT_EQ(demo.fadeSpeed, 1.0f / 3.0f);
-    if (sf::Music* music = RegistryInspection::currentMusic()) {
+    if (sf::Music* music = RegistryViews::currentMusic()) {
         EXPECT_EQ(music->getStatus(), sf::Music::Playing);
         EXPECT_FALSE(music->getLoop());
     }
@@ -231,7 +231,7 @@ SHOW_CHAPTER(IntroAt60, StaticBurstShowsAt8sAndEndsInTheFrameItsTimeRunsOut) {
     while (!s.introPresentsShown && !HasFatalFailure() && demo.sceneIndex == -1) {
         checkedFrame();
     }
-    if (RegistryInspection::soundPool("noise") != nullptr && !SoundManager::soundMuted) {
+    if (RegistryViews::soundPool("noise") != nullptr && !SoundManager::soundMuted) {
         EXPECT_TRUE(noisePlaying());
     }
     playUntilFrameEndingAt(8.0);

@@ -3,7 +3,7 @@
 // and what that step starts happens at once.
 #include "support/OpeningShow.hpp"
 
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 
@@ -18,7 +18,7 @@ constexpr float kDt = 1.0f / 60.0f;
 class LongFrames : public opening::Show {
   protected:
     static bool noisePlaying() {
-        const SoundPool* pool = RegistryInspection::soundPool("noise");
+        const SoundPool* pool = RegistryViews::soundPool("noise");
         return pool != nullptr &&
                std::any_of(pool->voices.begin(), pool->voices.end(),
                            [](const sf::Sound& v) { return v.getStatus() == sf::Sound::Playing; });

@@ -5,7 +5,7 @@
 #include "support/TestSupport.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 
 #include <gtest/gtest.h>
@@ -76,7 +76,7 @@ class SoundPools : public ::testing::Test {
     }
     static std::vector<sf::SoundSource::Status> statuses(const std::string& key) {
         std::vector<sf::SoundSource::Status> result;
-        for (const sf::Sound& voice : RegistryInspection::soundPool(key)->voices) {
+        for (const sf::Sound& voice : RegistryViews::soundPool(key)->voices) {
             result.push_back(voice.getStatus());
         }
         return result;
@@ -96,7 +96,7 @@ TEST_F(SoundPools, VoiceCountFollowsInstances) {
     for (const auto& [members, voices] : cases) {
         const std::string key = addSound(0.1, members);
         ASSERT_TRUE(SoundManager::exists(key)) << members;
-        const SoundPool* pool = RegistryInspection::soundPool(key);
+        const SoundPool* pool = RegistryViews::soundPool(key);
         EXPECT_EQ(pool->voices.size(), voices) << members;
         EXPECT_EQ(pool->count, static_cast<std::int32_t>(voices)) << members;
         for (const sf::Sound& voice : pool->voices) {
@@ -116,13 +116,13 @@ TEST_F(SoundPools, FourPlaysInOneFrameStartThreeVoicesAndDropTheFourth) {
 
     // A later play finds every voice busy: none of them is restarted.
     std::vector<sf::Time> before;
-    for (const sf::Sound& voice : RegistryInspection::soundPool(key)->voices) {
+    for (const sf::Sound& voice : RegistryViews::soundPool(key)->voices) {
         ASSERT_TRUE(waitFor([&] { return voice.getPlayingOffset() > sf::Time::Zero; }));
         before.push_back(voice.getPlayingOffset());
     }
     SoundManager::play(key);
     for (std::size_t i = 0; i < before.size(); ++i) {
-        const sf::Sound& voice = RegistryInspection::soundPool(key)->voices[i];
+        const sf::Sound& voice = RegistryViews::soundPool(key)->voices[i];
         EXPECT_EQ(voice.getStatus(), Playing) << i;
         EXPECT_GE(voice.getPlayingOffset(), before[i]) << i;
     }
@@ -136,12 +136,12 @@ TEST_F(SoundPools, NoVoicesMeansRegisteredButNeverSounding) {
     SoundManager::play(key);
     SoundManager::stop(key);
     EXPECT_EQ(capture.text(), "");
-    EXPECT_TRUE(RegistryInspection::soundPool(key)->voices.empty());
+    EXPECT_TRUE(RegistryViews::soundPool(key)->voices.empty());
 }
 
 TEST_F(SoundPools, OneVoiceIsLeftAloneWhilePlayingAndStartsAgainAfterItEnds) {
     const std::string key = addSound(0.3, "");
-    const sf::Sound& voice = RegistryInspection::soundPool(key)->voices[0];
+    const sf::Sound& voice = RegistryViews::soundPool(key)->voices[0];
     SoundManager::play(key);
     ASSERT_TRUE(waitFor([&] { return voice.getPlayingOffset() > sf::Time::Zero; }));
     const sf::Time before = voice.getPlayingOffset();
@@ -162,7 +162,7 @@ TEST_F(SoundPools, StopSilencesEveryVoiceAndTheNextPlayUsesVoiceZeroFromTheStart
     const std::string key = addSound(2.0, R"(, "instances": 2)");
     SoundManager::play(key);
     SoundManager::play(key);
-    const sf::Sound& first = RegistryInspection::soundPool(key)->voices[0];
+    const sf::Sound& first = RegistryViews::soundPool(key)->voices[0];
     ASSERT_TRUE(waitFor([&] { return first.getPlayingOffset() > sf::Time::Zero; }));
     SoundManager::stop(key);
     EXPECT_EQ(statuses(key), (std::vector{Stopped, Stopped}));
@@ -222,11 +222,11 @@ TEST_F(SoundPools, UnusableEntriesAreSkippedWithTheirLines) {
 
 TEST_F(SoundPools, AddingATakenKeyKeepsTheFirstPool) {
     const std::string key = addSound(0.1, R"(, "instances": 2)");
-    const SoundPool* first = RegistryInspection::soundPool(key);
+    const SoundPool* first = RegistryViews::soundPool(key);
     test::CerrCapture capture;
     EXPECT_FALSE(SoundManager::add(key, test::writeTone(dir.file("other.wav"), 0.2), 5));
     EXPECT_EQ(capture.lines(), Lines{"SoundManager: Sound with key " + key + " already exists."});
-    EXPECT_EQ(RegistryInspection::soundPool(key), first);
+    EXPECT_EQ(RegistryViews::soundPool(key), first);
     EXPECT_EQ(first->voices.size(), 2u);
 }
 
@@ -241,7 +241,7 @@ class Music : public ::testing::Test {
         songShort = test::writeTone(dir->file("song-short.wav"), 0.6);
     }
     static void TearDownTestSuite() {
-        if (sf::Music* stream = RegistryInspection::currentMusic()) {
+        if (sf::Music* stream = RegistryViews::currentMusic()) {
             stream->stop();
         }
         delete dir;
@@ -258,7 +258,7 @@ class Music : public ::testing::Test {
         return key;
     }
     static sf::Music& stream() {
-        sf::Music* music = RegistryInspection::currentMusic();
+        sf::Music* music = RegistryViews::currentMusic();
         EXPECT_NE(music, nullptr);
         return *music;
     }
@@ -275,7 +275,7 @@ std::string Music::songShort;
 
 TEST_F(Music, FileAloneGivesFullVolumeAndALoopSpanOverTheWholeTrack) {
     const std::string key = addSong(songA);
-    const MusicEntry* entry = RegistryInspection::musicEntry(key);
+    const MusicEntry* entry = RegistryViews::musicEntry(key);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->volume, 100);
     EXPECT_EQ(entry->loopTo, 0.0);
@@ -294,7 +294,7 @@ TEST_F(Music, FileAloneGivesFullVolumeAndALoopSpanOverTheWholeTrack) {
 
 TEST_F(Music, VolumeAndLoopPointApplyInWholeMilliseconds) {
     const std::string key = addSong(songA, R"(, "volume": 40, "loopTo": 2000.9)");
-    EXPECT_EQ(RegistryInspection::musicEntry(key)->loopTo, 2000.9);
+    EXPECT_EQ(RegistryViews::musicEntry(key)->loopTo, 2000.9);
 
     MusicManager::play(key, true, 0.0);
     EXPECT_FLOAT_EQ(stream().getVolume(), 40.0f);
@@ -403,7 +403,7 @@ TEST_F(Music, SecondLoadKeepsTheFirstEntryOfAKey) {
                                R"(", "volume": )" + volume + "}}}"),
                   Lines{});
     }
-    EXPECT_EQ(RegistryInspection::musicEntry(key)->volume, 40);
+    EXPECT_EQ(RegistryViews::musicEntry(key)->volume, 40);
 }
 
 // --- no audio device --------------------------------------------------------------------------
@@ -445,10 +445,10 @@ TEST(NoAudioDeviceChild, RegistriesWorkSilently) {
                      "SoundManager: Sound with key nothing does not exist."}));
     EXPECT_TRUE(SoundManager::exists("fx"));
     EXPECT_FALSE(SoundManager::exists("broken"));
-    EXPECT_EQ(RegistryInspection::soundPool("fx")->count, 2);
-    EXPECT_TRUE(RegistryInspection::soundPool("fx")->voices.empty());
-    EXPECT_NE(RegistryInspection::musicEntry("song"), nullptr);
-    EXPECT_EQ(RegistryInspection::currentMusic(), nullptr);
+    EXPECT_EQ(RegistryViews::soundPool("fx")->count, 2);
+    EXPECT_TRUE(RegistryViews::soundPool("fx")->voices.empty());
+    EXPECT_NE(RegistryViews::musicEntry("song"), nullptr);
+    EXPECT_EQ(RegistryViews::currentMusic(), nullptr);
 }
 
 TEST(NoAudioDevice, OneLineAndNoLibraryErrors) {

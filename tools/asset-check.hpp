@@ -6,7 +6,7 @@
 // Run from the repository root (assets/ relative paths) with an X display: textures need a
 // GL context (tools/with-xvfb.sh gives one on a machine without a screen).
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
@@ -358,7 +358,7 @@ inline Report checkAssetSet(std::ostream& log) {
         case 2:
             return SoundManager::exists(key);
         case 3:
-            return RegistryInspection::musicEntry(key) != nullptr;
+            return RegistryViews::musicEntry(key) != nullptr;
         default: {
             detail::DiagnosticCapture quiet;
             return ParticleManager::get(key) != nullptr;

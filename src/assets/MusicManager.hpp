@@ -32,8 +32,8 @@ class MusicManager {
     static bool musicMuted;
 
   private:
-    // Read-only views for checks, tools and tests (assets/RegistryInspection.hpp).
-    friend struct RegistryInspection;
+    // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
+    friend struct RegistryViews;
     // The one music stream of the show; null when the machine has no audio device.
     static sf::Music* currentMusic();
     static const MusicEntry* entry(const std::string& key);

@@ -34,8 +34,8 @@ class SoundManager {
     static bool soundMuted;
 
   private:
-    // Read-only views for checks, tools and tests (assets/RegistryInspection.hpp).
-    friend struct RegistryInspection;
+    // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
+    friend struct RegistryViews;
     static const SoundPool* pool(const std::string& key);
     static SoundPool* find(const std::string& key);
     static std::unordered_map<std::string, std::unique_ptr<SoundPool>> pools;

@@ -1,7 +1,7 @@
 #include "capture/Soundtrack.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "runtime/DemoState.hpp"
 
@@ -57,7 +57,7 @@ bool writeWav(const std::string& path, const Pcm& pcm) {
 }
 
 SoundtrackObserver::SoundtrackObserver() {
-    const MusicEntry* song = RegistryInspection::musicEntry("klomp");
+    const MusicEntry* song = RegistryViews::musicEntry("klomp");
     const float volume = song != nullptr ? static_cast<float>(song->volume) : 0.0f;
     // The stream's volume 0..100 becomes a gain, which the audio library caps at 1.
     plan_.songGain = MusicManager::musicMuted ? 0.0f : std::clamp(volume / 100.0f, 0.0f, 1.0f);

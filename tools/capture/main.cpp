@@ -15,7 +15,7 @@
 #include "capture/VideoFile.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
 #include "runtime/FrameLoop.hpp"
@@ -324,7 +324,7 @@ RunResult render(const CaptureOptions& options, const FixedClock& clock, const S
     setDrawingClipped(false);
     result.framesPlayed = frame;
     result.plan = soundtrack.plan();
-    if (const MusicEntry* entry = RegistryInspection::musicEntry("klomp")) {
+    if (const MusicEntry* entry = RegistryViews::musicEntry("klomp")) {
         result.songFile = entry->file;
     }
     result.noiseFile = soundFile("assets/sounds.json", "noise");

@@ -1,7 +1,7 @@
 #include "preview/Player.hpp"
 
 #include "assets/MusicManager.hpp"
-#include "assets/RegistryInspection.hpp"
+#include "assets/RegistryViews.hpp"
 #include "assets/SoundManager.hpp"
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
@@ -40,7 +40,7 @@ void Player::restart() {
     startUpShadersAndFont();
     // The show opens its song only when the intro starts it; open it now so that a song that
     // does not decode is reported with the rest of the start-up.
-    if (const MusicEntry* song = RegistryInspection::musicEntry(kSongKey)) {
+    if (const MusicEntry* song = RegistryViews::musicEntry(kSongKey)) {
         sf::InputSoundFile probe;
         probe.openFromFile(song->file);
     }
@@ -150,7 +150,7 @@ bool Player::playTo(std::int64_t frame) {
 }
 
 void Player::followMusic(bool audible, double showSeconds) {
-    sf::Music* stream = RegistryInspection::currentMusic();
+    sf::Music* stream = RegistryViews::currentMusic();
     if (stream == nullptr) {
         return;
     }
@@ -164,7 +164,7 @@ void Player::followMusic(bool audible, double showSeconds) {
         }
         return;
     }
-    const MusicEntry* song = RegistryInspection::musicEntry(kSongKey);
+    const MusicEntry* song = RegistryViews::musicEntry(kSongKey);
     stream->setVolume(musicMuted_ || song == nullptr ? 0.0f : static_cast<float>(song->volume));
     const sf::Time at = sf::seconds(static_cast<float>(offset));
     switch (stream->getStatus()) {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-struct RegistryInspection {
+struct RegistryViews {
     // The pool registered under `key`, or null, without a diagnostic.
     static const SoundPool* soundPool(const std::string& key) { return SoundManager::pool(key); }
     // What the registry holds for the song `key`, or null.
