@@ -2,10 +2,10 @@
 # Builds klomp, its tools and its test suite with AddressSanitizer (LeakSanitizer included)
 # and UndefinedBehaviorSanitizer, runs the whole test suite, then plays the whole show at a
 # low fixed frame rate through klomp-sanitize-show, the capture tool (trace-only and video)
-# and the bench. Then builds the capture tool with ThreadSanitizer and runs it over the whole
-# show the same way (the bench counts allocations by replacing operator new and delete, as
-# ThreadSanitizer's runtime does itself, so the two cannot be linked together). Any sanitizer
-# report fails the run; nothing of ours is suppressed.
+# and the bench. Then builds the capture tool and the bench with ThreadSanitizer and runs them
+# over the whole show the same way (ThreadSanitizer's runtime owns operator new, so that
+# bench counts no allocations). Any sanitizer report fails the run; nothing of ours is
+# suppressed.
 #
 #   tools/sanitize.sh [--build DIR] [--fps N] [--no-tests] [--no-show] [--no-tsan]
 #                     [-- CTEST_OPTIONS...]
@@ -104,9 +104,11 @@ if [ "$run_tsan" -eq 1 ]; then
   cmake -S . -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKLOMP_BUILD_ASSETS=OFF \
     -DKLOMP_BUILD_TESTS=OFF "${compiler[@]}" \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
-  cmake --build "$tsan" -j"$(nproc)" --target klomp-capture
+  cmake --build "$tsan" -j"$(nproc)" --target klomp-capture klomp-bench
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
-  run_capture tsan "$tsan" "WARNING: ThreadSanitizer|ThreadSanitizer:"
+  tsan_pattern="WARNING: ThreadSanitizer|ThreadSanitizer:"
+  run_capture tsan "$tsan" "$tsan_pattern"
+  run_logged "tsan-bench" "$tsan_pattern" "$tsan/tools/klomp-bench" --fps "$fps" --no-passes
 fi
 [ "$status" -eq 0 ] && echo "sanitize: clean" || echo "sanitize: FAILED"
 exit "$status"

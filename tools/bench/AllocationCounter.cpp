@@ -17,6 +17,20 @@
 extern "C" const char __start_klomp_alloc_hook[];
 extern "C" const char __stop_klomp_alloc_hook[];
 
+// ThreadSanitizer's runtime defines the global operator new and delete itself (it must see
+// every allocation), so a ThreadSanitizer build of a counting tool keeps the runtime's and
+// counts nothing: available() says so, and the tools print that instead of zeros.
+#if defined(__SANITIZE_THREAD__)
+#define KLOMP_COUNTS_ALLOCATIONS 0
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KLOMP_COUNTS_ALLOCATIONS 0
+#endif
+#endif
+#ifndef KLOMP_COUNTS_ALLOCATIONS
+#define KLOMP_COUNTS_ALLOCATIONS 1
+#endif
+
 namespace allocations {
 
 namespace {
@@ -185,7 +199,8 @@ KLOMP_HOOK void noteAllocation(std::size_t size) {
     }
 }
 
-KLOMP_HOOK void* allocate(std::size_t size) {
+// Unused in a ThreadSanitizer build, which keeps the runtime's operator new.
+[[maybe_unused]] KLOMP_HOOK void* allocate(std::size_t size) {
     noteAllocation(size);
     void* p = std::malloc(size == 0 ? 1 : size);
     if (p == nullptr) {
@@ -194,7 +209,7 @@ KLOMP_HOOK void* allocate(std::size_t size) {
     return p;
 }
 
-KLOMP_HOOK void* allocateAligned(std::size_t size, std::size_t alignment) {
+[[maybe_unused]] KLOMP_HOOK void* allocateAligned(std::size_t size, std::size_t alignment) {
     noteAllocation(size);
     void* p = nullptr;
     if (posix_memalign(&p, std::max(alignment, sizeof(void*)), size == 0 ? 1 : size) != 0) {
@@ -293,6 +308,11 @@ std::string describe(const Site& site) {
 
 } // namespace allocations
 
+bool allocations::available() {
+    return KLOMP_COUNTS_ALLOCATIONS != 0;
+}
+
+#if KLOMP_COUNTS_ALLOCATIONS
 KLOMP_HOOK void* operator new(std::size_t size) {
     return allocations::allocate(size);
 }
@@ -348,3 +368,4 @@ void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
     std::free(p);
 }
+#endif

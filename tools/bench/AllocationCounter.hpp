@@ -15,6 +15,9 @@
 
 namespace allocations {
 
+// False in a ThreadSanitizer build, whose runtime owns operator new: nothing is counted.
+bool available();
+
 // Counts the calling thread's allocations from now on (others are counted apart).
 void countThisThread();
 // Allocations made so far by the counted thread, and by every other thread.

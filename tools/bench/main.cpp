@@ -361,6 +361,10 @@ int main(int argc, char** argv) {
     std::printf("%-15s %7s %9s %8s %8s %8s %8s %8s %8s  %s\n", "scene", "frames", "first ms",
                 "median", "p95", "p99", "max", "x pass", "p99/med",
                 "allocations after the first frame (project/library)");
+    if (!allocations::available()) {
+        std::printf("allocations are not counted in this build (ThreadSanitizer owns operator "
+                    "new); the columns read 0\n");
+    }
     for (const SceneFigures& s : scenes) {
         const double median = percentile(s.frameMs, 0.5);
         const double p99 = percentile(s.frameMs, 0.99);
