@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -184,14 +185,15 @@ Loudness measureLoudness(const std::string& file) {
 bool muxVideo(const std::vector<std::string>& streams, const std::string& sound,
               const std::string& metadata, const std::string& output, std::string& error) {
     // The concat demuxer takes the spans one after another with continuous time stamps; their
-    // packets are copied as they are.
+    // packets are copied as they are. It reads a relative path in the list as relative to the
+    // list's folder, so the list names the spans by absolute paths.
     const std::string list = output + ".part.txt";
     {
         std::ofstream file(list);
         file << "ffconcat version 1.0\n";
         for (const std::string& stream : streams) {
             std::string quotedPath;
-            for (char c : stream) {
+            for (char c : std::filesystem::absolute(stream).string()) {
                 quotedPath += c == '\'' ? std::string("'\\''") : std::string(1, c);
             }
             file << "file '" << quotedPath << "'\n";
