@@ -185,7 +185,7 @@ TEST(Easing, BounceSegmentsMeetAtTheirThresholds) {
 
 TEST(Easing, CurvesHaveTheirShapes) {
     // Mid-curve values of the classic equations, computed by hand.
-    EXPECT_NEAR(ease(Easing::SineIn, 0.5f, 0.0f, 1.0f, 1.0f), 1.0f - std::cos(kPi / 4), 1e-6);
+    EXPECT_NEAR(ease(Easing::SineIn, 0.5f, 0.0f, 1.0f, 1.0f), 1.0 - std::cos(kPi / 4), 1e-6);
     EXPECT_NEAR(ease(Easing::SineOut, 0.5f, 0.0f, 1.0f, 1.0f), std::sin(kPi / 4), 1e-6);
     EXPECT_NEAR(ease(Easing::SineInOut, 0.25f, 0.0f, 1.0f, 1.0f), 0.5 - std::cos(kPi / 4) / 2,
                 1e-6);
