@@ -1,7 +1,7 @@
 // The asset check on the shipped set, and that it catches a broken set.
 #include "support/TestSupport.hpp"
 
-#include "../tools/asset-check.hpp"
+#include "asset-check.hpp"
 
 #include <SFML/Audio/OutputSoundFile.hpp>
 #include <gtest/gtest.h>
