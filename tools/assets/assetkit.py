@@ -47,6 +47,20 @@ def main(outputs, build):
         sys.exit("not written: " + ", ".join(missing))
 
 
+def picture_outputs(outdir, sheetdir, keys, sheet_name):
+    """The files of a picture group: OUTDIR/gfx/<key>.png for every key, and its contact sheet."""
+    return [os.path.join(outdir, "gfx", key + ".png") for key in keys] + \
+        [os.path.join(sheetdir, sheet_name)]
+
+
+def make_picture_folders(outdir, sheetdir):
+    """Makes OUTDIR/gfx and SHEETDIR where they are missing; returns OUTDIR/gfx."""
+    gfx = os.path.join(outdir, "gfx")
+    os.makedirs(gfx, exist_ok=True)
+    os.makedirs(sheetdir, exist_ok=True)
+    return gfx
+
+
 def rsvg_convert(svg_path, *options):
     """The SVG file rendered by rsvg-convert with the given options, as a PIL RGBA image."""
     png = subprocess.run(["rsvg-convert", *options, svg_path], check=True,

@@ -68,14 +68,12 @@ def build_one(item, gfx):
 
 
 def outputs(outdir, sheetdir):
-    return [os.path.join(outdir, "gfx", key + ".png") for key, _ in PICTURES] + \
-        [os.path.join(sheetdir, "figures-preview.png")]
+    return assetkit.picture_outputs(outdir, sheetdir, [key for key, _ in PICTURES],
+                                    "figures-preview.png")
 
 
 def build(outdir, sheetdir):
-    gfx = os.path.join(outdir, "gfx")
-    os.makedirs(gfx, exist_ok=True)
-    os.makedirs(sheetdir, exist_ok=True)
+    gfx = assetkit.make_picture_folders(outdir, sheetdir)
     with ThreadPoolExecutor(max_workers=max(2, min(4, os.cpu_count() or 2))) as pool:
         results = list(pool.map(lambda it: build_one(it, gfx), PICTURES))
     assetkit.contact_sheet(results, os.path.join(sheetdir, "figures-preview.png"), 6, 300, 300)

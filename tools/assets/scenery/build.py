@@ -60,14 +60,11 @@ def make(args):
 
 
 def outputs(outdir, sheetdir):
-    return [os.path.join(outdir, "gfx", key + ".png") for key in PICTURES] + \
-        [os.path.join(sheetdir, "scenery-preview.png")]
+    return assetkit.picture_outputs(outdir, sheetdir, PICTURES, "scenery-preview.png")
 
 
 def build(outdir, sheetdir):
-    gfx = os.path.join(outdir, "gfx")
-    os.makedirs(gfx, exist_ok=True)
-    os.makedirs(sheetdir, exist_ok=True)
+    gfx = assetkit.make_picture_folders(outdir, sheetdir)
     only = os.environ.get("SCENERY_ONLY")
     keys = only.split(",") if only else list(PICTURES)
     t0 = time.time()

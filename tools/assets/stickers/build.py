@@ -107,14 +107,11 @@ def build_one(key, gfx_dir):
 
 
 def outputs(outdir, sheetdir):
-    return [os.path.join(outdir, "gfx", key + ".png") for key in KEYS] + \
-        [os.path.join(sheetdir, "stickers-preview.png")]
+    return assetkit.picture_outputs(outdir, sheetdir, KEYS, "stickers-preview.png")
 
 
 def build(outdir, sheetdir):
-    gfx_dir = os.path.join(outdir, "gfx")
-    os.makedirs(gfx_dir, exist_ok=True)
-    os.makedirs(sheetdir, exist_ok=True)
+    gfx_dir = assetkit.make_picture_folders(outdir, sheetdir)
     with ThreadPoolExecutor(max_workers=max(2, os.cpu_count() or 2)) as pool:
         pics = list(pool.map(lambda k: build_one(k, gfx_dir), KEYS))
     assetkit.contact_sheet(pics, os.path.join(sheetdir, "stickers-preview.png"), 5, 260, 260)
