@@ -7,6 +7,12 @@ namespace {
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kPi = 3.141592653589793;
 
+// Marks a float operand that is meant to take part in double arithmetic: the curves mix the
+// two on purpose, in this order, so that they give the classic formulation's exact floats.
+constexpr double inDouble(float v) {
+    return static_cast<double>(v);
+}
+
 // The bounce curve, all in double; the segment offsets are rounded to float as the
 // classic single-precision formulation does.
 double bounce(double x) {
@@ -14,21 +20,15 @@ double bounce(double x) {
         return 7.5625 * x * x;
     }
     if (x < 2.0 / 2.75) {
-        const double y = static_cast<float>(x - 1.5 / 2.75);
+        const double y = inDouble(static_cast<float>(x - 1.5 / 2.75));
         return 7.5625 * y * y + 0.75;
     }
     if (x < 2.5 / 2.75) {
-        const double y = static_cast<float>(x - 2.25 / 2.75);
+        const double y = inDouble(static_cast<float>(x - 2.25 / 2.75));
         return 7.5625 * y * y + 0.9375;
     }
-    const double y = static_cast<float>(x - 2.625 / 2.75);
+    const double y = inDouble(static_cast<float>(x - 2.625 / 2.75));
     return 7.5625 * y * y + 0.984375;
-}
-
-// Marks a float operand that is meant to take part in double arithmetic: the curves mix the
-// two on purpose, in this order, so that they give the classic formulation's exact floats.
-constexpr double inDouble(float v) {
-    return static_cast<double>(v);
 }
 
 float sqrtf64(float x) {
@@ -50,11 +50,11 @@ float ease(std::int32_t kind, float t, float b, float c, float d) {
     }
     case Easing::BounceOut: {
         const float p = t / d;
-        return static_cast<float>(bounce(p) * inDouble(c) + inDouble(b));
+        return static_cast<float>(bounce(inDouble(p)) * inDouble(c) + inDouble(b));
     }
     case Easing::BounceIn: {
         const float x = (d - t) / d;
-        const float bracket = static_cast<float>(bounce(x) * inDouble(c) + 0.0);
+        const float bracket = static_cast<float>(bounce(inDouble(x)) * inDouble(c) + 0.0);
         return c - bracket + b;
     }
     case Easing::CubicIn: {
@@ -77,11 +77,11 @@ float ease(std::int32_t kind, float t, float b, float c, float d) {
     case Easing::BounceInOut: {
         if (t < d / 2.0f) {
             const float x = (d - 2.0f * t) / d;
-            const float inner = static_cast<float>(bounce(x) * inDouble(c) + 0.0);
+            const float inner = static_cast<float>(bounce(inDouble(x)) * inDouble(c) + 0.0);
             return static_cast<float>(static_cast<double>(c - inner) * 0.5 + inDouble(b));
         }
         const float x = (2.0f * t - d) / d;
-        const float inner = static_cast<float>(bounce(x) * inDouble(c));
+        const float inner = static_cast<float>(bounce(inDouble(x)) * inDouble(c));
         return static_cast<float>(inDouble(inner) * 0.5 + inDouble(c) * 0.5 + inDouble(b));
     }
     case Easing::BackIn: {
