@@ -62,6 +62,7 @@ const char* programName() {
 #endif
 }
 
+#if defined(KLOMP_X11)
 [[noreturn]] void refuseToStart(const std::string& what) {
     std::cerr << programName() << ": " << what
               << "; without a display that offers OpenGL, run it under tools/with-xvfb.sh "
@@ -69,6 +70,7 @@ const char* programName() {
               << std::endl;
     std::exit(1);
 }
+#endif
 
 #if !defined(_WIN32)
 void openStandardDescriptors() {
