@@ -114,7 +114,9 @@ TEST(AssetCheck, FontMapTellsMappedFromUnmapped) {
 TEST(AssetCheck, FontMapRejectsDamagedFiles) {
     test::TempDir dir;
     std::ifstream in(assetcheck::kFontFile, std::ios::binary);
-    const std::string font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string font = bytes.str();
     ASSERT_GT(font.size(), 400u);
     std::vector<char32_t> missing;
     std::string error;

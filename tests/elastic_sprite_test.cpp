@@ -130,7 +130,8 @@ class Elastic : public ::testing::Test {
     static Quad quadOf(const ElasticSprite& sprite) {
         Quad q;
         for (std::size_t i = 0; i < 4; ++i) {
-            q[i] = {sprite.getVertices()[i].position.x, sprite.getVertices()[i].position.y};
+            q[i] = {static_cast<double>(sprite.getVertices()[i].position.x),
+                    static_cast<double>(sprite.getVertices()[i].position.y)};
         }
         return q;
     }

@@ -30,6 +30,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -189,9 +190,9 @@ std::vector<PassFigure> timePasses(int repeats) {
                            "gl_TexCoord[0].xy);\n"
                            "}\n";
     std::ifstream vertexFile("assets/shaders/passthrough.vert");
-    const std::string vertex((std::istreambuf_iterator<char>(vertexFile)),
-                             std::istreambuf_iterator<char>());
-    passThrough.loadFromMemory(vertex, fragment);
+    std::ostringstream vertex;
+    vertex << vertexFile.rdbuf();
+    passThrough.loadFromMemory(vertex.str(), fragment);
     passThrough.setUniform("currentTexture", sf::Shader::CurrentTexture);
 
     demo.glitchShader.setUniform("glitchAmount", 70.0f);
