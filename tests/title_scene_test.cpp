@@ -88,8 +88,10 @@ struct Homography {
     explicit Homography(const std::array<sf::Vector2f, 4>& corner) {
         // Corners 0 top-left (u 0, v 0), 1 bottom-left (0, 1), 2 bottom-right (1, 1),
         // 3 top-right (1, 0).
-        const double x0 = corner[0].x, y0 = corner[0].y, x1 = corner[3].x, y1 = corner[3].y;
-        const double x2 = corner[2].x, y2 = corner[2].y, x3 = corner[1].x, y3 = corner[1].y;
+        const auto x = [&corner](std::size_t i) { return static_cast<double>(corner[i].x); };
+        const auto y = [&corner](std::size_t i) { return static_cast<double>(corner[i].y); };
+        const double x0 = x(0), y0 = y(0), x1 = x(3), y1 = y(3);
+        const double x2 = x(2), y2 = y(2), x3 = x(1), y3 = y(1);
         const double sx = x0 - x1 + x2 - x3, sy = y0 - y1 + y2 - y3;
         const double dx1 = x1 - x2, dx2 = x3 - x2, dy1 = y1 - y2, dy2 = y3 - y2;
         const double den = dx1 * dy2 - dx2 * dy1;
@@ -321,7 +323,7 @@ SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
     const sf::Image shown = windowPicture();
     const double turn =
         static_cast<double>(demo.frameSprite.getRotation()) * 3.14159265358979 / 180.0;
-    const double scale = demo.frameSprite.getScale().x;
+    const double scale = static_cast<double>(demo.frameSprite.getScale().x);
     int swayed = 0;
     for (const sf::Vector2i w :
          {sf::Vector2i(500, 300), sf::Vector2i(1400, 300), sf::Vector2i(500, 800),
