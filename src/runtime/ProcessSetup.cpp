@@ -54,6 +54,7 @@ class EscapingBuffer : public std::streambuf {
     }
 };
 
+#if !defined(_WIN32)
 const char* programName() {
 #if defined(__GLIBC__)
     return program_invocation_short_name;
@@ -61,6 +62,7 @@ const char* programName() {
     return "klomp";
 #endif
 }
+#endif
 
 #if defined(KLOMP_X11)
 [[noreturn]] void refuseToStart(const std::string& what) {
