@@ -1,7 +1,7 @@
 // The asset check on the shipped set, and that it catches a broken set.
 #include "support/TestSupport.hpp"
 
-#include "../tools/asset-check.hpp"
+#include "asset-check.hpp"
 
 #include <SFML/Audio/OutputSoundFile.hpp>
 #include <gtest/gtest.h>
@@ -114,7 +114,9 @@ TEST(AssetCheck, FontMapTellsMappedFromUnmapped) {
 TEST(AssetCheck, FontMapRejectsDamagedFiles) {
     test::TempDir dir;
     std::ifstream in(assetcheck::kFontFile, std::ios::binary);
-    const std::string font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string font = bytes.str();
     ASSERT_GT(font.size(), 400u);
     std::vector<char32_t> missing;
     std::string error;

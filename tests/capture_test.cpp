@@ -84,7 +84,8 @@ int stepFrames(float dt, const StepRule& rule) {
     do {
         time += dt;
         ++frames;
-    } while (!(rule.inclusive ? time >= rule.seconds : time > rule.seconds));
+    } while (!(rule.inclusive ? static_cast<double>(time) >= rule.seconds
+                              : static_cast<double>(time) > rule.seconds));
     return frames;
 }
 
@@ -197,9 +198,9 @@ void checkFullShowTimeline(double fps) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         stepsSoFar += static_cast<int>(showSteps()[i].steps.size()) + (i == 1 ? 1 : 0);
         EXPECT_LE(std::labs(starts[i] - expected[i]), 1)
-            << "scene " << i << " starts at " << starts[i] / fps << " s, the step rules put it at "
-            << expected[i] / fps << " s";
-        const double late = starts[i] / fps - nominal[i];
+            << "scene " << i << " starts at " << static_cast<double>(starts[i]) / fps
+            << " s, the step rules put it at " << static_cast<double>(expected[i]) / fps << " s";
+        const double late = static_cast<double>(starts[i]) / fps - nominal[i];
         EXPECT_GE(late, -1.0 / fps) << "scene " << i;
         EXPECT_LE(late, (stepsSoFar + 1) / fps) << "scene " << i;
     }

@@ -387,8 +387,8 @@ TEST_P(DefinitionFiles, LookupOfAnUnknownKeyReportsEveryTimeAndInsertsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Registries, DefinitionFiles, ::testing::ValuesIn(registries()),
-                         [](const ::testing::TestParamInfo<Registry>& info) {
-                             return info.param.name;
+                         [](const ::testing::TestParamInfo<Registry>& instance) {
+                             return instance.param.name;
                          });
 
 // --- validateJson and the integer kind -------------------------------------------------

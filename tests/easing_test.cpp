@@ -168,7 +168,7 @@ TEST(Easing, BounceSegmentsMeetAtTheirThresholds) {
     const float t = 1.0f;
     const float d = 2.75f;
     const double x = static_cast<double>(t / d);
-    const double y = static_cast<float>(x - 1.5 / 2.75);
+    const double y = static_cast<double>(static_cast<float>(x - 1.5 / 2.75));
     const float secondSegment = static_cast<float>((7.5625 * y * y + 0.75) * 5.0 + 2.0);
     EXPECT_EQ(ease(Easing::BounceOut, t, 2.0f, 5.0f, d), secondSegment);
     EXPECT_TRUE(closeOnScale(ease(Easing::BounceOut, t, 2.0f, 5.0f, d), 7.0f, 7.0f, 2));
@@ -185,7 +185,7 @@ TEST(Easing, BounceSegmentsMeetAtTheirThresholds) {
 
 TEST(Easing, CurvesHaveTheirShapes) {
     // Mid-curve values of the classic equations, computed by hand.
-    EXPECT_NEAR(ease(Easing::SineIn, 0.5f, 0.0f, 1.0f, 1.0f), 1.0f - std::cos(kPi / 4), 1e-6);
+    EXPECT_NEAR(ease(Easing::SineIn, 0.5f, 0.0f, 1.0f, 1.0f), 1.0 - std::cos(kPi / 4), 1e-6);
     EXPECT_NEAR(ease(Easing::SineOut, 0.5f, 0.0f, 1.0f, 1.0f), std::sin(kPi / 4), 1e-6);
     EXPECT_NEAR(ease(Easing::SineInOut, 0.25f, 0.0f, 1.0f, 1.0f), 0.5 - std::cos(kPi / 4) / 2,
                 1e-6);

@@ -94,7 +94,8 @@ Vec inverseBilinear(const Quad& q, Vec p) {
 // The texture a plain quad would show: linear over the two triangles (0,1,2) and (0,2,3).
 std::optional<Vec> affineOverTriangles(const Quad& q, Vec p) {
     const Vec uv[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-    for (const std::array<int, 3>& t : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+    for (const std::array<std::size_t, 3>& t :
+         {std::array<std::size_t, 3>{0, 1, 2}, std::array<std::size_t, 3>{0, 2, 3}}) {
         const Vec a = q[t[0]], b = q[t[1]], c = q[t[2]];
         const double den = (b.y - c.y) * (a.x - c.x) + (c.x - b.x) * (a.y - c.y);
         const double l0 = ((b.y - c.y) * (p.x - c.x) + (c.x - b.x) * (p.y - c.y)) / den;
@@ -128,8 +129,9 @@ class Elastic : public ::testing::Test {
 
     static Quad quadOf(const ElasticSprite& sprite) {
         Quad q;
-        for (int i = 0; i < 4; ++i) {
-            q[i] = {sprite.getVertices()[i].position.x, sprite.getVertices()[i].position.y};
+        for (std::size_t i = 0; i < 4; ++i) {
+            q[i] = {static_cast<double>(sprite.getVertices()[i].position.x),
+                    static_cast<double>(sprite.getVertices()[i].position.y)};
         }
         return q;
     }
@@ -220,7 +222,7 @@ TEST_F(Elastic, UnmovedRectangleHasWeightsOfTwo) {
     sprite.markForUpdate();
     target.clear(sf::Color::Transparent);
     target.draw(sprite, sf::Transform().translate(10.0f, 20.0f));
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(sprite.getWeights()[i], 2.0f) << "corner " << i;
     }
     // The vertices hold target coordinates: the states' transform after the sprite's own.
@@ -346,7 +348,7 @@ TEST_F(Elastic, DegenerateQuadsFallBackToWeightsOfOne) {
     for (ElasticSprite* sprite : {&collapsed, &crossing}) {
         target.clear(sf::Color::Transparent);
         target.draw(*sprite);
-        for (int i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(sprite->getWeights()[i], 1.0f) << "corner " << i;
         }
     }

@@ -79,8 +79,8 @@ class IntroAt60 : public opening::Show {
             place.translate(-sprite.getOrigin());
             const sf::Vector2f texel = place.getInverse().transformPoint(at);
             const sf::Image texture = sprite.getTexture()->copyToImage();
-            if (texel.x < 0 || texel.y < 0 || texel.x >= texture.getSize().x ||
-                texel.y >= texture.getSize().y) {
+            if (texel.x < 0 || texel.y < 0 || texel.x >= static_cast<float>(texture.getSize().x) ||
+                texel.y >= static_cast<float>(texture.getSize().y)) {
                 return;
             }
             const sf::Color top =
@@ -102,11 +102,13 @@ class IntroAt60 : public opening::Show {
         const float radius = recordRadius() * scale;
         for (double degrees : {60.0, 90.0, 120.0, 240.0, 270.0, 300.0}) {
             const double a = degrees * kPi / 180.0;
-            for (double r : {0.95 * radius, 1.05 * radius}) {
+            for (double r :
+                 {0.95 * static_cast<double>(radius), 1.05 * static_cast<double>(radius)}) {
                 const sf::Vector2f at(static_cast<float>(960.0 + r * std::cos(a)),
                                       static_cast<float>(540.0 + r * std::sin(a)));
                 EXPECT_LE(opening::nearestMatch(picture, at, expectedAt(at, scale), 1, 1), 24)
-                    << (r < radius ? "inside" : "outside") << " the rim at " << degrees;
+                    << (r < static_cast<double>(radius) ? "inside" : "outside") << " the rim at "
+                    << degrees;
             }
         }
     }
@@ -264,7 +266,7 @@ SHOW_CHAPTER(IntroAt60, StaticBurstShowsAt8sAndEndsInTheFrameItsTimeRunsOut) {
     test::saveStill(windowPicture(), "intro-static-ended");
     EXPECT_FALSE(noisePlaying());
     // About 7.5 s to 8.25 s into the show.
-    EXPECT_NEAR(seconds, 8.25, 2.5 * kDt);
+    EXPECT_NEAR(seconds, 8.25, 2.5 * static_cast<double>(kDt));
 }
 
 SHOW_CHAPTER(IntroAt60, RecordHoldsThenShrinksWithABackInDipAt17s) {
@@ -299,7 +301,7 @@ SHOW_CHAPTER(IntroAt60, HandsOverToTheTitleAfterTwentySeconds) {
     // later per step.
     std::cout << "intro hands over after " << frames << " frames, " << seconds << " s\n";
     EXPECT_GE(seconds, 20.0 - 1e-6);
-    EXPECT_LE(seconds, 20.0 + 4 * kDt + 1e-5);
+    EXPECT_LE(seconds, 20.0 + static_cast<double>(4 * kDt) + 1e-5);
     EXPECT_EQ(demo.fadeLevel, 1.0f);
     EXPECT_EQ(demo.intro.introStep, 3);
 

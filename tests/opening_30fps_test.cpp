@@ -42,9 +42,9 @@ TEST_F(OpeningAt30, StepsAndHandOversFollowTheRulesAndTheJetEmitsEveryFrame) {
               << " s; jet: " << stars << " stars in " << jetFrames << " frames\n";
     // Each step may end up to one frame after its nominal length.
     EXPECT_GE(intro, 20.0 - 1e-6);
-    EXPECT_LE(intro, 20.0 + 4 * kDt + 1e-5);
+    EXPECT_LE(intro, 20.0 + static_cast<double>(4 * kDt) + 1e-5);
     EXPECT_GE(title, 35.8 - 1e-6);
-    EXPECT_LE(title, 35.8 + 7 * kDt + 1e-5);
+    EXPECT_LE(title, 35.8 + static_cast<double>(7 * kDt) + 1e-5);
     EXPECT_GT(stars, jetFrames / 2);
 }
 

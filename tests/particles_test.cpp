@@ -269,7 +269,7 @@ TEST_F(Particles, IntervalSpawnsAreAdvancedByTheWholeFrame) {
     EXPECT_EQ(system.liveCount(), 3);
     EXPECT_NEAR(system.spawnAccumulator, 0.05f, 1e-6f);
     for (int i = 0; i < 3; ++i) {
-        const Particle& p = system.pool()[i];
+        const Particle& p = system.pool()[static_cast<std::size_t>(i)];
         EXPECT_EQ(p.age, 0.35f);
         // Moved with the velocity it was born with, then accelerated.
         EXPECT_FLOAT_EQ(p.x, 10.0f + 100.0f * 0.35f);
@@ -334,8 +334,8 @@ TEST_F(Particles, FadeInHoldFadeOutAndEnd) {
 
     const float dt = 0.125f; // exact in binary, so ages land on the thresholds
     auto sineOut = [](float elapsed) {
-        return static_cast<float>(std::sin(
-            static_cast<double>(static_cast<float>((elapsed / 0.5f) * 1.5707963267948966))));
+        return static_cast<float>(std::sin(static_cast<double>(
+            static_cast<float>(static_cast<double>(elapsed / 0.5f) * 1.5707963267948966))));
     };
     for (int frame = 1; frame <= 16; ++frame) {
         system.update(dt);

@@ -241,11 +241,11 @@ long long frameOf(const std::string& line) {
     return -1;
 }
 
-// Seconds of frame `frame` at 60 fps, as the capture tool names its stills and the traces
-// write their times.
-std::string secondsOf(long long frame, const char* format) {
+// Seconds of frame `frame` at 60 fps with `decimals` places, zero-padded to `width` characters,
+// as the capture tool names its stills and the traces write their times.
+std::string secondsOf(long long frame, int width, int decimals) {
     char text[32];
-    std::snprintf(text, sizeof text, format, static_cast<double>(frame) / 60.0);
+    std::snprintf(text, sizeof text, "%0*.*f", width, decimals, static_cast<double>(frame) / 60.0);
     return text;
 }
 
@@ -360,7 +360,7 @@ TEST(Preview, ShowsTheCapturedFramesHoweverTheyAreReachedAndSurvivesABrokenShade
         {"the ripple", rippleFrame}};
     std::string times;
     for (const auto& [what, frame] : stills) {
-        times += (times.empty() ? "" : ",") + secondsOf(frame, "%.6f");
+        times += (times.empty() ? "" : ",") + secondsOf(frame, 0, 6);
     }
     const fs::path captureTrace = dir.path() / "capture.tsv";
     const std::string command = "cd '" + dir.path().string() + "' && LP_NUM_THREADS=0 " +
@@ -369,7 +369,7 @@ TEST(Preview, ShowsTheCapturedFramesHoweverTheyAreReachedAndSurvivesABrokenShade
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     for (const auto& [what, frame] : stills) {
         const Picture expected =
-            loadStill(dir.path() / "stills" / ("still-" + secondsOf(frame, "%08.3f") + ".png"));
+            loadStill(dir.path() / "stills" / ("still-" + secondsOf(frame, 8, 3) + ".png"));
         ASSERT_GT(expected.width, 0u) << what;
         EXPECT_EQ(difference(grabs[what], expected), "identical") << what;
     }
@@ -394,7 +394,7 @@ TEST(Preview, ShowsTheCapturedFramesHoweverTheyAreReachedAndSurvivesABrokenShade
     }
     EXPECT_EQ(sceneStarts, handOvers);
     for (long long start : sceneStarts) {
-        const std::string time = secondsOf(start, "%.4f");
+        const std::string time = secondsOf(start, 0, 4);
         ASSERT_TRUE(previewed.count(time) && straight.count(time)) << time;
         EXPECT_EQ(previewed.at(time), straight.at(time));
     }

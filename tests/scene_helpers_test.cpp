@@ -135,8 +135,8 @@ TEST_F(SceneHelpers, BurstEmitsUpToSeventyFiveStarsAtTheSticker) {
     ASSERT_EQ(stars->liveCount(), 0);
     sf::Sprite* star = sprite("star");
     for (int i = 0; i < 3; ++i) {
-        addSticker(star, 700.0f + 100.0f * i, 200.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f,
-                   false, true, nullptr);
+        addSticker(star, 700.0f + 100.0f * static_cast<float>(i), 200.0f, 0.0f, 1.0f, 1.0f, 0.0f,
+                   1.0f, 1.0f, 0.0f, false, true, nullptr);
     }
     updateSticker(demo.stickers[0], 0.02f);
     EXPECT_EQ(stars->liveCount(), 75);
@@ -248,7 +248,7 @@ TEST_F(SceneHelpers, FlipBookHoldsEachFrameAndWraps) {
     EXPECT_EQ(shown, (std::vector<unsigned>{0, 1, 2, 0, 1, 2, 0}));
     for (const int length : lengths) {
         EXPECT_EQ(length, 9);
-        EXPECT_GE(length * dt, 0.14f);
+        EXPECT_GE(static_cast<float>(length) * dt, 0.14f);
     }
     // A long frame moves on by one picture only.
     object.frameTimer = 0.14f;
@@ -361,7 +361,8 @@ TEST_F(SceneHelpers, ShadowRunsAQuarterPeriodAheadAndCanBeSwitchedOff) {
         const sf::Image image = shot(demo.workTargetB);
         for (int y = 0; y < 1080; ++y) {
             for (int x = 0; x < 1920; ++x) {
-                const sf::Color c = image.getPixel(x, y);
+                const sf::Color c =
+                    image.getPixel(static_cast<unsigned>(x), static_cast<unsigned>(y));
                 if (c.r < 8 && c.g < 8 && c.b < 200) {
                     dark.add(x, y); // the shadow's black at 192/255 over blue
                 } else if (c.r > 128 || c.g > 128) {

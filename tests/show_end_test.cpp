@@ -38,7 +38,8 @@ TEST(ShowEnd, ScenesHandOverOnTimeAndTheLoopEndsOneFrameAfterTheFinale) {
     }
 
     for (const auto& [scene, at] : handOver) {
-        std::printf("hand-over to %d after frame %ld = %.4f s\n", scene, at, at / 60.0);
+        std::printf("hand-over to %d after frame %ld = %.4f s\n", scene, at,
+                    static_cast<double>(at) / 60.0);
     }
 
     // Every step of every scene ends in the first frame whose step clock has passed the step's

@@ -52,7 +52,7 @@ bool waitFor(const std::function<bool()>& done) {
 // Sets a registry's mute flag for the length of a test.
 class MuteFlag {
   public:
-    explicit MuteFlag(bool& flag) : flag(flag), saved(flag) { flag = true; }
+    explicit MuteFlag(bool& muted) : flag(muted), saved(muted) { flag = true; }
     ~MuteFlag() { flag = saved; }
 
   private:

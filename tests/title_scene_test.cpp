@@ -23,8 +23,8 @@ sf::Vector2f screenOf(const sf::Sprite& sprite, float tx, float ty) {
 // Whether an opaque texel of `sprite`, as last placed, lies on the screen point.
 bool covers(const sf::Sprite& sprite, const sf::Image& texture, sf::Vector2f at) {
     const sf::Vector2f texel = sprite.getInverseTransform().transformPoint(at);
-    if (texel.x < 0.0f || texel.y < 0.0f || texel.x >= texture.getSize().x ||
-        texel.y >= texture.getSize().y) {
+    if (texel.x < 0.0f || texel.y < 0.0f || texel.x >= static_cast<float>(texture.getSize().x) ||
+        texel.y >= static_cast<float>(texture.getSize().y)) {
         return false;
     }
     return texture.getPixel(static_cast<unsigned>(texel.x), static_cast<unsigned>(texel.y)).a > 0;
@@ -56,7 +56,8 @@ double shareShown(const sf::Image& picture, const sf::Sprite& sprite, int slack 
                 ty >= static_cast<int>(texture.getSize().y)) {
                 continue;
             }
-            const sf::Color texel = texture.getPixel(tx, ty);
+            const sf::Color texel =
+                texture.getPixel(static_cast<unsigned>(tx), static_cast<unsigned>(ty));
             if (texel.a < 255 || opening::brightness(texel) > 600) {
                 continue; // see-through or too close to the white page to tell
             }
@@ -87,8 +88,10 @@ struct Homography {
     explicit Homography(const std::array<sf::Vector2f, 4>& corner) {
         // Corners 0 top-left (u 0, v 0), 1 bottom-left (0, 1), 2 bottom-right (1, 1),
         // 3 top-right (1, 0).
-        const double x0 = corner[0].x, y0 = corner[0].y, x1 = corner[3].x, y1 = corner[3].y;
-        const double x2 = corner[2].x, y2 = corner[2].y, x3 = corner[1].x, y3 = corner[1].y;
+        const auto x = [&corner](std::size_t i) { return static_cast<double>(corner[i].x); };
+        const auto y = [&corner](std::size_t i) { return static_cast<double>(corner[i].y); };
+        const double x0 = x(0), y0 = y(0), x1 = x(3), y1 = y(3);
+        const double x2 = x(2), y2 = y(2), x3 = x(1), y3 = y(1);
         const double sx = x0 - x1 + x2 - x3, sy = y0 - y1 + y2 - y3;
         const double dx1 = x1 - x2, dx2 = x3 - x2, dy1 = y1 - y2, dy2 = y3 - y2;
         const double den = dx1 * dy2 - dx2 * dy1;
@@ -281,12 +284,13 @@ SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
     int matching = 0;
     for (int y = 300; y <= 780; y += 60) {
         for (int x = 320; x <= 1600; x += 160) {
-            if (behindCutOut(sf::Vector2f(x + 0.5f, y + 0.5f))) {
+            if (behindCutOut(
+                    sf::Vector2f(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f))) {
                 continue;
             }
             const sf::Vector2<double> f = map.fractionAt(x + 0.5, y + 0.5);
-            const double u = demo.wallRect.left + f.x * 2048.0;
-            const double v = demo.wallRect.top + f.y * 2048.0;
+            const double u = static_cast<double>(demo.wallRect.left) + f.x * 2048.0;
+            const double v = static_cast<double>(demo.wallRect.top) + f.y * 2048.0;
             // The texture repeats; the brick over the page, as alpha blending lays it.
             int best = 1000;
             for (int du = -1; du <= 1; ++du) {
@@ -296,12 +300,15 @@ SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
                         return static_cast<unsigned>(((i % 1024) + 1024) % 1024);
                     };
                     const sf::Color b = bricks.getPixel(wrap(u + du), wrap(v + dv));
-                    const sf::Color w = page.getPixel(x, y);
+                    const sf::Color w =
+                        page.getPixel(static_cast<unsigned>(x), static_cast<unsigned>(y));
                     const auto mix = [&](sf::Uint8 top, sf::Uint8 under) {
                         return static_cast<sf::Uint8>((top * b.a + under * (255 - b.a)) / 255);
                     };
                     const sf::Color laid(mix(b.r, w.r), mix(b.g, w.g), mix(b.b, w.b));
-                    best = std::min(best, opening::channelDistance(laid, picture.getPixel(x, y)));
+                    best = std::min(best, opening::channelDistance(
+                                              laid, picture.getPixel(static_cast<unsigned>(x),
+                                                                     static_cast<unsigned>(y))));
                 }
             }
             ++checked;
@@ -314,8 +321,9 @@ SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
     // The whole picture turns and breathes about the centre: the window shows the scene's
     // pixel that the sway of this frame carries there.
     const sf::Image shown = windowPicture();
-    const double turn = demo.frameSprite.getRotation() * 3.14159265358979 / 180.0;
-    const double scale = demo.frameSprite.getScale().x;
+    const double turn =
+        static_cast<double>(demo.frameSprite.getRotation()) * 3.14159265358979 / 180.0;
+    const double scale = static_cast<double>(demo.frameSprite.getScale().x);
     int swayed = 0;
     for (const sf::Vector2i w :
          {sf::Vector2i(500, 300), sf::Vector2i(1400, 300), sf::Vector2i(500, 800),
@@ -326,7 +334,11 @@ SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
             static_cast<float>(960.0 + dx * std::cos(turn) + dy * std::sin(turn)),
             static_cast<float>(540.0 - dx * std::sin(turn) + dy * std::cos(turn)));
         swayed +=
-            opening::nearestMatch(picture, from, shown.getPixel(w.x, w.y), 1, 1) <= 10 ? 1 : 0;
+            opening::nearestMatch(
+                picture, from,
+                shown.getPixel(static_cast<unsigned>(w.x), static_cast<unsigned>(w.y)), 1, 1) <= 10
+                ? 1
+                : 0;
     }
     EXPECT_GE(swayed, 5);
 }
@@ -436,7 +448,7 @@ SHOW_CHAPTER(TitleAt60, TheBombFallsAndDrifts) {
     const TitleState& s = demo.title;
     playTitleWhile([&] { return !s.bombFalling; });
     EXPECT_EQ(s.titleStep, 2);
-    EXPECT_NEAR(titleFrames / 60.0, 17.5, 2.5 * kDt);
+    EXPECT_NEAR(static_cast<double>(titleFrames) / 60.0, 17.5, 2.5 * static_cast<double>(kDt));
     EXPECT_EQ(s.bomb.yTween.from, -160.0f);
     EXPECT_EQ(s.bomb.yTween.to, 920.0f);
     EXPECT_EQ(s.bomb.yTween.kind, Easing::BounceOut);
@@ -453,7 +465,7 @@ SHOW_CHAPTER(TitleAt60, TheBombFallsAndDrifts) {
 SHOW_CHAPTER(TitleAt60, TheCutOutLeavesUpAndRight) {
     const TitleState& s = demo.title;
     playTitleWhile([&] { return !s.stencilartLeaving; });
-    EXPECT_NEAR(titleFrames / 60.0, 24.5, 2.5 * kDt);
+    EXPECT_NEAR(static_cast<double>(titleFrames) / 60.0, 24.5, 2.5 * static_cast<double>(kDt));
     EXPECT_GT(s.stencilart.rotationTween.delay, 1.2f);
     playTitleUntil(27.8);
     EXPECT_EQ(s.stencilart.x, 1400.0f);
@@ -471,7 +483,7 @@ SHOW_CHAPTER(TitleAt60, TheSunRidesThePrisonbreakStickerAndFades) {
     EXPECT_EQ(sun->getPosition(), rider->getPosition());
     EXPECT_EQ(sun->getColor().a, 255);
     playTitleWhile([&] { return s.titleStep == 3; });
-    EXPECT_NEAR(titleFrames / 60.0, 30.8, 4.5 * kDt);
+    EXPECT_NEAR(static_cast<double>(titleFrames) / 60.0, 30.8, 4.5 * static_cast<double>(kDt));
     playTitleWhile([&] { return s.titleStep == 4; });
     // The frame that ended step 4 hid the sun and set the jet off.
     ASSERT_EQ(s.titleStep, 5);
@@ -542,12 +554,12 @@ SHOW_CHAPTER(TitleAt60, HandsOverAfterAbout35_8Seconds) {
     playTitleWhile([] { return true; });
     EXPECT_EQ(demo.sceneIndex, 1);
     EXPECT_EQ(frames - 1, expected);
-    const double titleSeconds = (frames - titleStart) * static_cast<double>(kDt);
+    const double titleSeconds = static_cast<double>(frames - titleStart) * static_cast<double>(kDt);
     std::cout << "title hands over after " << frames - titleStart << " frames, " << titleSeconds
               << " s; " << seconds << " s into the show\n";
     // Each of the seven steps may end up to one frame after its nominal time.
     EXPECT_GE(titleSeconds, 35.8 - 1e-6);
-    EXPECT_LE(titleSeconds, 35.8 + 7 * kDt + 1e-5);
+    EXPECT_LE(titleSeconds, 35.8 + static_cast<double>(7 * kDt) + 1e-5);
     // Called again it keeps returning 1.
     EXPECT_EQ(titleScene(kDt), 1);
 }

@@ -7,3 +7,4 @@ add_executable(klomp-effects-bench ${CMAKE_CURRENT_LIST_DIR}/effects-bench.cpp)
 target_link_libraries(klomp-effects-bench PRIVATE klomp_allocation_counter klomp_core OpenGL::GL)
 # Exported symbols let the allocation report name the functions on its call stacks.
 set_target_properties(klomp-effects-bench PROPERTIES ENABLE_EXPORTS ON)
+klomp_warnings(klomp-effects-bench)

@@ -8,6 +8,7 @@ if(benchmark_FOUND)
   add_executable(klomp-registry-bench ${CMAKE_CURRENT_LIST_DIR}/registry-bench.cpp)
   target_link_libraries(klomp-registry-bench PRIVATE klomp_allocation_counter klomp_core
                                                      benchmark::benchmark)
+  klomp_warnings(klomp-registry-bench)
 else()
   message(STATUS "Google Benchmark not found (libbenchmark-dev): klomp-registry-bench is skipped")
 endif()

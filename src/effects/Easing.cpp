@@ -7,6 +7,12 @@ namespace {
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kPi = 3.141592653589793;
 
+// Marks a float operand that is meant to take part in double arithmetic: the curves mix the
+// two on purpose, in this order, so that they give the classic formulation's exact floats.
+constexpr double inDouble(float v) {
+    return static_cast<double>(v);
+}
+
 // The bounce curve, all in double; the segment offsets are rounded to float as the
 // classic single-precision formulation does.
 double bounce(double x) {
@@ -14,14 +20,14 @@ double bounce(double x) {
         return 7.5625 * x * x;
     }
     if (x < 2.0 / 2.75) {
-        const double y = static_cast<float>(x - 1.5 / 2.75);
+        const double y = inDouble(static_cast<float>(x - 1.5 / 2.75));
         return 7.5625 * y * y + 0.75;
     }
     if (x < 2.5 / 2.75) {
-        const double y = static_cast<float>(x - 2.25 / 2.75);
+        const double y = inDouble(static_cast<float>(x - 2.25 / 2.75));
         return 7.5625 * y * y + 0.9375;
     }
-    const double y = static_cast<float>(x - 2.625 / 2.75);
+    const double y = inDouble(static_cast<float>(x - 2.625 / 2.75));
     return 7.5625 * y * y + 0.984375;
 }
 
@@ -38,17 +44,17 @@ float ease(std::int32_t kind, float t, float b, float c, float d) {
     switch (kind) {
     case Easing::SineIn: {
         const float p = t / d;
-        const float a = static_cast<float>(p * kHalfPi);
+        const float a = static_cast<float>(inDouble(p) * kHalfPi);
         const float cs = static_cast<float>(std::cos(static_cast<double>(a)));
         return b + (c - cs * c);
     }
     case Easing::BounceOut: {
         const float p = t / d;
-        return static_cast<float>(bounce(p) * c + b);
+        return static_cast<float>(bounce(inDouble(p)) * inDouble(c) + inDouble(b));
     }
     case Easing::BounceIn: {
         const float x = (d - t) / d;
-        const float bracket = static_cast<float>(bounce(x) * c + 0.0);
+        const float bracket = static_cast<float>(bounce(inDouble(x)) * inDouble(c) + 0.0);
         return c - bracket + b;
     }
     case Easing::CubicIn: {
@@ -71,12 +77,12 @@ float ease(std::int32_t kind, float t, float b, float c, float d) {
     case Easing::BounceInOut: {
         if (t < d / 2.0f) {
             const float x = (d - 2.0f * t) / d;
-            const float inner = static_cast<float>(bounce(x) * c + 0.0);
-            return static_cast<float>(static_cast<double>(c - inner) * 0.5 + b);
+            const float inner = static_cast<float>(bounce(inDouble(x)) * inDouble(c) + 0.0);
+            return static_cast<float>(static_cast<double>(c - inner) * 0.5 + inDouble(b));
         }
         const float x = (2.0f * t - d) / d;
-        const float inner = static_cast<float>(bounce(x) * c);
-        return static_cast<float>(inner * 0.5 + c * 0.5 + b);
+        const float inner = static_cast<float>(bounce(inDouble(x)) * inDouble(c));
+        return static_cast<float>(inDouble(inner) * 0.5 + inDouble(c) * 0.5 + inDouble(b));
     }
     case Easing::BackIn: {
         const float p = t / d;
@@ -117,14 +123,16 @@ float ease(std::int32_t kind, float t, float b, float c, float d) {
             return b;
         }
         const float x = 10.0f * (t / d - 1.0f);
-        return static_cast<float>(std::pow(2.0, static_cast<double>(x)) * c + b);
+        return static_cast<float>(std::pow(2.0, static_cast<double>(x)) * inDouble(c) +
+                                  inDouble(b));
     }
     case Easing::ExpoOut: {
         if (t == d) {
             return b + c;
         }
         const float x = -10.0f * t / d;
-        return static_cast<float>((1.0 - std::pow(2.0, static_cast<double>(x))) * c + b);
+        return static_cast<float>((1.0 - std::pow(2.0, static_cast<double>(x))) * inDouble(c) +
+                                  inDouble(b));
     }
     case Easing::ExpoInOut: {
         if (t == 0.0f) {
@@ -137,19 +145,21 @@ float ease(std::int32_t kind, float t, float b, float c, float d) {
         const float h = c / 2.0f;
         const float x = 10.0f * (q - 1.0f);
         if (q < 1.0f) {
-            return static_cast<float>(std::pow(2.0, static_cast<double>(x)) * h + b);
+            return static_cast<float>(std::pow(2.0, static_cast<double>(x)) * inDouble(h) +
+                                      inDouble(b));
         }
         const float y = -10.0f * (q - 1.0f);
-        return static_cast<float>((2.0 - std::pow(2.0, static_cast<double>(y))) * h + b);
+        return static_cast<float>((2.0 - std::pow(2.0, static_cast<double>(y))) * inDouble(h) +
+                                  inDouble(b));
     }
     case Easing::SineOut: {
         const float p = t / d;
-        const float a = static_cast<float>(p * kHalfPi);
+        const float a = static_cast<float>(inDouble(p) * kHalfPi);
         const float sn = static_cast<float>(std::sin(static_cast<double>(a)));
         return sn * c + b;
     }
     case Easing::SineInOut: {
-        const float a = static_cast<float>(t * kPi / d);
+        const float a = static_cast<float>(inDouble(t) * kPi / inDouble(d));
         const float cs = static_cast<float>(std::cos(static_cast<double>(a)));
         const float h = c / 2.0f;
         return b - (cs - 1.0f) * h;

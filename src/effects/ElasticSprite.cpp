@@ -207,7 +207,7 @@ void ElasticSprite::updateVertices(const sf::Transform& statesTransform) const {
     const float w = textureRect.width;
     const float h = textureRect.height;
     const sf::Vector2f local[4] = {{0.0f, 0.0f}, {0.0f, h}, {w, h}, {w, 0.0f}};
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         vertices[i].position = m.transformPoint(local[i] + offsets[i]);
     }
 
@@ -254,7 +254,7 @@ void ElasticSprite::updateVertices(const sf::Transform& statesTransform) const {
             }
         }
     }
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         weights[i] = weight[i];
     }
     const float tw = static_cast<float>(texture->getSize().x);
@@ -301,7 +301,7 @@ void ElasticSprite::draw(sf::RenderTarget& target, sf::RenderStates states) cons
         vertices[3].color = sf::Color::Blue;
         states.shader = &shader;
         target.draw(vertices.data(), vertices.size(), sf::Quads, states);
-        for (int i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < 4; ++i) {
             vertices[i].color = colours[i];
         }
         return;
@@ -321,7 +321,7 @@ void ElasticSprite::draw(sf::RenderTarget& target, sf::RenderStates states) cons
     shader.setUniform(kTargetHeight, static_cast<int>(target.getSize().y));
     const char* const names[4] = {"v0", "v1", "v2", "v3"};
     const char* const colourNames[4] = {"c0", "c1", "c2", "c3"};
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         const sf::Vector2i pixel = target.mapCoordsToPixel(vertices[i].position);
         shader.setUniform(names[i],
                           sf::Glsl::Vec2(static_cast<float>(pixel.x), static_cast<float>(pixel.y)));

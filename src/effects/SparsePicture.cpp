@@ -30,7 +30,9 @@ sf::IntRect opaqueEdgesRemoved(const sf::Image& image) {
     const int height = static_cast<int>(image.getSize().y);
     const sf::Uint8* pixels = image.getPixelsPtr();
     auto opaque = [&](int x, int y) {
-        return pixels[(static_cast<std::size_t>(y) * width + x) * 4 + 3] == 255;
+        const std::size_t pixel = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                  static_cast<std::size_t>(x);
+        return pixels[pixel * 4 + 3] == 255;
     };
     auto rowOpaque = [&](int y) {
         for (int x = 0; x < width; ++x) {
@@ -84,14 +86,16 @@ sf::IntRect largestTransparentRect(const sf::Image& image) {
     sf::IntRect best;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const std::size_t alpha = (static_cast<std::size_t>(y) * width + x) * 4 + 3;
-            run[x] = pixels[alpha] == 0 ? run[x] + 1 : 0;
+            const std::size_t column = static_cast<std::size_t>(x);
+            const std::size_t alpha =
+                (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + column) * 4 + 3;
+            run[column] = pixels[alpha] == 0 ? run[column] + 1 : 0;
         }
         stack.clear();
         for (int x = 0; x <= width; ++x) {
-            const int h = x < width ? run[x] : 0;
-            while (!stack.empty() && run[stack.back()] >= h) {
-                const int top = run[stack.back()];
+            const int h = x < width ? run[static_cast<std::size_t>(x)] : 0;
+            while (!stack.empty() && run[static_cast<std::size_t>(stack.back())] >= h) {
+                const int top = run[static_cast<std::size_t>(stack.back())];
                 stack.pop_back();
                 const int left = stack.empty() ? 0 : stack.back() + 1;
                 const long long area = static_cast<long long>(top) * (x - left);
@@ -130,7 +134,8 @@ void prepareSparsePicture(const sf::Texture* texture) {
     const bool opaque = entry.seeThrough.width <= 0 && entry.seeThrough.height <= 0;
     const sf::IntRect hole = opaque ? sf::IntRect() : largestTransparentRect(image);
     const sf::Uint8* pixels = image.getPixelsPtr();
-    const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     entry.uniform = bytes > 0 && pixels[3] == 255;
     for (std::size_t i = 4; entry.uniform && i < bytes; ++i) {
         entry.uniform = pixels[i] == pixels[i % 4];

@@ -54,6 +54,7 @@ class EscapingBuffer : public std::streambuf {
     }
 };
 
+#if !defined(_WIN32)
 const char* programName() {
 #if defined(__GLIBC__)
     return program_invocation_short_name;
@@ -61,7 +62,9 @@ const char* programName() {
     return "klomp";
 #endif
 }
+#endif
 
+#if defined(KLOMP_X11)
 [[noreturn]] void refuseToStart(const std::string& what) {
     std::cerr << programName() << ": " << what
               << "; without a display that offers OpenGL, run it under tools/with-xvfb.sh "
@@ -69,6 +72,7 @@ const char* programName() {
               << std::endl;
     std::exit(1);
 }
+#endif
 
 #if !defined(_WIN32)
 void openStandardDescriptors() {

@@ -113,12 +113,12 @@ SceneId finaleScene(float dt) {
         logo.setTextureRect(s.logoRect);
         demo.workTargetB.draw(logo);
         // After the draw the corners are where they landed in workTargetB.
-        const auto& corners = logo.getVertices();
-        float left = corners[0].position.x;
-        float top = corners[0].position.y;
+        const auto& landed = logo.getVertices();
+        float left = landed[0].position.x;
+        float top = landed[0].position.y;
         float right = left;
         float bottom = top;
-        for (const sf::Vertex& corner : corners) {
+        for (const sf::Vertex& corner : landed) {
             left = std::min(left, corner.position.x);
             top = std::min(top, corner.position.y);
             right = std::max(right, corner.position.x);

@@ -156,7 +156,8 @@ SceneId partyScene(float dt) {
     s.partyStepTime += dt;
     const SceneId result = timeline(s);
 
-    s.crossStarPulse = static_cast<float>(static_cast<double>(s.crossStarPulse) - 1.5 * dt);
+    s.crossStarPulse =
+        static_cast<float>(static_cast<double>(s.crossStarPulse) - 1.5 * static_cast<double>(dt));
     if (s.crossStarPulse < 0.75f) {
         s.crossStarPulse = 1.5f;
     }

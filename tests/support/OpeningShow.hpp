@@ -112,7 +112,8 @@ inline int nearestMatch(const sf::Image& picture, sf::Vector2f at, sf::Color col
             if (px < 0 || py < 0 || px >= 1920 || py >= 1080) {
                 continue;
             }
-            const sf::Color seen = picture.getPixel(px, py);
+            const sf::Color seen =
+                picture.getPixel(static_cast<unsigned>(px), static_cast<unsigned>(py));
             best = std::min(best, greenOnly ? std::abs(seen.g - colour.g)
                                             : opening::channelDistance(seen, colour));
         }
@@ -141,7 +142,7 @@ class Show : public ::testing::Test {
         }
         demo.window->display();
         ++frames;
-        seconds += dt;
+        seconds += static_cast<double>(dt);
         history.push_back(dt);
     }
 
@@ -254,7 +255,7 @@ class TimelineShow : public Show {
     static double secondsThrough(const FrameTimes& dt, long last) {
         double total = 0.0;
         for (long i = 0; i <= last; ++i) {
-            total += dt(i);
+            total += static_cast<double>(dt(i));
         }
         return total;
     }

@@ -171,7 +171,7 @@ inline double reportFrameTimes(const char* what, int count, float dt = kFrame) {
     for (int i = 0; i < count; ++i) {
         clock.restart();
         frame(dt);
-        ms.push_back(clock.getElapsedTime().asSeconds() * 1000.0);
+        ms.push_back(static_cast<double>(clock.getElapsedTime().asSeconds()) * 1000.0);
     }
     std::sort(ms.begin(), ms.end());
     const double median = ms[ms.size() / 2];
@@ -196,7 +196,8 @@ class Chapters {
     }
     static void run(const char* fixture, int index) {
         std::vector<Entry>& list = registry()[fixture];
-        for (int i = 0; i < index; ++i) {
+        const std::size_t at = static_cast<std::size_t>(index);
+        for (std::size_t i = 0; i < at; ++i) {
             if (list[i].done) {
                 continue;
             }
@@ -220,8 +221,8 @@ class Chapters {
                 }
             }
         }
-        list[index].done = true;
-        list[index].body();
+        list[at].done = true;
+        list[at].body();
     }
 
   private:

@@ -30,6 +30,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -107,7 +108,8 @@ bool parse(int argc, char** argv, Options& o) {
 // Seconds between the process's start (as the kernel recorded it, 10 ms steps) and now.
 double secondsSinceProcessStart() {
     std::ifstream stat("/proc/self/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::string text; // the file is one line
+    std::getline(stat, text);
     const std::size_t close = text.rfind(')');
     if (close == std::string::npos) {
         return 0.0;
@@ -122,7 +124,8 @@ double secondsSinceProcessStart() {
     }
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
-    const double bootSeconds = static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+    const double bootSeconds =
+        static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
     return bootSeconds -
            static_cast<double>(startTicks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
@@ -187,9 +190,9 @@ std::vector<PassFigure> timePasses(int repeats) {
                            "gl_TexCoord[0].xy);\n"
                            "}\n";
     std::ifstream vertexFile("assets/shaders/passthrough.vert");
-    const std::string vertex((std::istreambuf_iterator<char>(vertexFile)),
-                             std::istreambuf_iterator<char>());
-    passThrough.loadFromMemory(vertex, fragment);
+    std::ostringstream vertex;
+    vertex << vertexFile.rdbuf();
+    passThrough.loadFromMemory(vertex.str(), fragment);
     passThrough.setUniform("currentTexture", sf::Shader::CurrentTexture);
 
     demo.glitchShader.setUniform("glitchAmount", 70.0f);

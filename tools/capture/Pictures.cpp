@@ -154,7 +154,8 @@ bool saveTimePlot(const std::string& path, const std::string& title,
     double yMax = 1.0;
     if (!all.empty()) {
         std::sort(all.begin(), all.end());
-        yMax = std::max(1.0, all[static_cast<std::size_t>(0.995 * (all.size() - 1))] * 1.15);
+        yMax = std::max(
+            1.0, all[static_cast<std::size_t>(0.995 * static_cast<double>(all.size() - 1))] * 1.15);
     }
     // A round step for the y grid: 1, 2 or 5 times a power of ten, about six lines.
     const double rawStep = yMax / 6.0;

@@ -238,7 +238,7 @@ void limitTruePeak(std::vector<float>& samples, unsigned rate, unsigned channels
             next = 1.0f; // fully released: the level is the mix's own again
         }
         held = std::min(least[i], next);
-        sum += static_cast<double>(held) - history[i % ahead];
+        sum += static_cast<double>(held) - static_cast<double>(history[i % ahead]);
         history[i % ahead] = held;
         const double applied = sum / static_cast<double>(ahead);
         if (applied < 1.0 - 1e-9) {

@@ -601,6 +601,7 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
     std::vector<pid_t> children;
     std::vector<std::string> jobFiles;
     for (int k = 0; k < jobs; ++k) {
+        const std::size_t at = static_cast<std::size_t>(k);
         const bool last = k + 1 == jobs;
         const std::string base = options.video + ".part-" + std::to_string(k + 1);
         const std::string stream = base + ".ts";
@@ -610,21 +611,21 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
         scratch.insert(scratch.end(),
                        {stream, jobFile, jobFile + ".result.json", jobFile + ".thumbnails"});
         nlohmann::json job;
-        job["first_frame"] = bounds[k];
+        job["first_frame"] = bounds[at];
         job["end_frame"] =
             last ? (whole.endFrame == std::numeric_limits<std::int64_t>::max() ? std::int64_t{-1}
                                                                                : whole.endFrame)
-                 : bounds[k + 1];
+                 : bounds[at + 1];
         job["stills"] = nlohmann::json::array();
         for (const auto& [frame, path] : whole.stills) {
             // Stills before the video go to the first job, those after it to the last.
-            if ((frame >= bounds[k] || k == 0) && (frame < bounds[k + 1] || last)) {
+            if ((frame >= bounds[at] || k == 0) && (frame < bounds[at + 1] || last)) {
                 job["stills"].push_back({frame, path});
             }
         }
         job["sheet_frames"] = nlohmann::json::array();
         for (std::int64_t frame : whole.sheetFrames) {
-            if ((frame >= bounds[k] || k == 0) && (frame < bounds[k + 1] || last)) {
+            if ((frame >= bounds[at] || k == 0) && (frame < bounds[at + 1] || last)) {
                 job["sheet_frames"].push_back(frame);
             }
         }
@@ -673,7 +674,7 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
     }
     for (int k = 0; k < jobs; ++k) {
         RunResult r;
-        if (!readJobResult(jobFiles[k], r)) {
+        if (!readJobResult(jobFiles[static_cast<std::size_t>(k)], r)) {
             std::cerr << "klomp-capture: job " << k + 1 << " left no results" << std::endl;
             merged.ok = false;
             return merged;
@@ -727,8 +728,8 @@ bool finishVideo(const CaptureOptions& options, const FixedClock& clock, std::in
     const Pcm unlimited = mixSoundtrack(song, noise, r.plan, from, length);
     std::vector<float> unlimitedSamples(unlimited.samples.begin(), unlimited.samples.end());
     const double unlimitedPeak =
-        20.0 *
-        std::log10(std::max(1e-9f, truePeak(unlimitedSamples, unlimited.channels)) / 32768.0f);
+        20.0 * static_cast<double>(std::log10(
+                   std::max(1e-9f, truePeak(unlimitedSamples, unlimited.channels)) / 32768.0f));
     for (int attempt = 0; ok && attempt < 4; ++attempt) {
         const Pcm mix = mixSoundtrack(song, noise, r.plan, from, length, ceiling);
         std::string error;

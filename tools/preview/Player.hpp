@@ -49,7 +49,9 @@ class Player {
     // The frame at which the show ends (nothing more to draw), or -1 while not yet known.
     std::int64_t endFrame() const { return endFrame_; }
     // The first frame of scene `index`, or -1 while not yet known.
-    std::int64_t sceneStart(int index) const { return sceneStarts_[index]; }
+    std::int64_t sceneStart(int index) const {
+        return sceneStarts_[static_cast<std::size_t>(index)];
+    }
     // The show's picture of the frame shown (the window's contents after its frame work).
     const sf::Texture& picture() const { return picture_; }
     // Seconds the last drawn frame's work took.

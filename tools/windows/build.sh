@@ -21,11 +21,12 @@ done
 
 prefix="$(tools/windows/deps.sh | tail -1)"
 out=build-windows
+mkdir -p "$out"
 cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/windows/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$PWD/$out/bin" -DKLOMP_BUILD_TESTS=OFF \
-  -DKLOMP_BUILD_ASSETS=OFF >"$out.log" 2>&1 ||
-  { cat "$out.log" >&2; exit 1; }
+  -DKLOMP_BUILD_ASSETS=OFF -DKLOMP_WARNINGS_AS_ERRORS=ON >"$out/configure.log" 2>&1 ||
+  { cat "$out/configure.log" >&2; exit 1; }
 cmake --build "$out" -j"${KLOMP_JOBS:-2}" --target klomp klomp-capture klomp-golden
 cp "$prefix/bin/OpenAL32.dll" "$out/bin/"
 echo "built: $PWD/$out/bin/klomp.exe, klomp-capture.exe, klomp-golden.exe, OpenAL32.dll"

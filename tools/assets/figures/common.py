@@ -1,16 +1,10 @@
-"""Shared helpers for the figure pictures: shapely geometry to SVG paths, SVG rendering
-through rsvg-convert, and deterministic PNG writing."""
+"""Shared helpers for the figure pictures: shapely geometry to SVG paths and deterministic
+PNG writing."""
 import io
-import os
-import subprocess
 
-from PIL import Image
 from shapely import affinity
 from shapely.geometry import MultiPolygon, Polygon, box, Point
 from shapely.ops import unary_union
-
-INK = "#1b1420"        # the dark outline colour used all over the show
-RSVG = "rsvg-convert"
 
 
 def fmt(v):
@@ -77,19 +71,6 @@ def blur_filter(fid, std):
 def svg_doc(w, h, body, defs=""):
     return (f'<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" '
             f'width="{w}" height="{h}" viewBox="0 0 {w} {h}"><defs>{defs}</defs>{body}</svg>')
-
-
-def render_svg(svg_text, w, h, tmpdir, name):
-    """Render SVG text with rsvg-convert and return a PIL RGBA image of exactly w x h."""
-    src = os.path.join(tmpdir, name + ".svg")
-    with open(src, "w", encoding="utf-8") as f:
-        f.write(svg_text)
-    png = subprocess.run([RSVG, "-w", str(w), "-h", str(h), src], check=True,
-                         stdout=subprocess.PIPE).stdout
-    img = Image.open(io.BytesIO(png)).convert("RGBA")
-    if img.size != (w, h):
-        raise RuntimeError(f"{name}: rendered {img.size}, wanted {(w, h)}")
-    return img
 
 
 def save_png(img, path_out):

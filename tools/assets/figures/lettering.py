@@ -5,7 +5,8 @@ from shapely import affinity
 from shapely.geometry import LineString, Polygon, box
 from shapely.ops import unary_union
 
-from common import INK, blur_filter, ellipse, fmt, path, rrect, solid, svg_doc
+from assetkit import FIGURE_INK
+from common import blur_filter, ellipse, fmt, path, rrect, solid, svg_doc
 
 S = 30.0          # stroke weight
 CAP = box(-500, 0, 500, 100)   # clips strokes to the cap height, giving flat tops and feet
@@ -196,7 +197,7 @@ def shape_sticker(letters, colours, size, margin=6, outline=8.0, border=14.0, de
     parts = [path(shadow_g, "#000", 'fill-opacity="0.34" filter="url(#soft)"'),
              path(cut, "#ffffff"),
              path(cut, "none", 'stroke="#d9d4cf" stroke-width="1.5"'),
-             path(ink, INK)]
+             path(ink, FIGURE_INK)]
     for i, (g, sw) in enumerate(zip(sl, swept)):
         base = colours[i % len(colours)]
         parts.append(path(sw, shade_of(base, -0.42)))

@@ -6,7 +6,8 @@ from shapely import affinity
 from shapely.geometry import Point, Polygon
 from shapely.ops import unary_union
 
-from common import INK, blur_filter, fmt, svg_doc
+from assetkit import FIGURE_INK
+from common import blur_filter, fmt, svg_doc
 from lettering import shape_sticker
 
 
@@ -64,15 +65,15 @@ def bomb():
     b = []
     # fuse: a rope curving up from the cap to the spark, outline then twisted rope
     fuse = f"M185,118 C198,92 178,78 196,64 S226,66 {spark[0]},{spark[1]}"
-    b.append(f'<path d="{fuse}" fill="none" stroke="{INK}" stroke-width="19" stroke-linecap="round"/>')
+    b.append(f'<path d="{fuse}" fill="none" stroke="{FIGURE_INK}" stroke-width="19" stroke-linecap="round"/>')
     b.append(f'<path d="{fuse}" fill="none" stroke="#c8965a" stroke-width="9" stroke-linecap="round"/>')
     b.append(f'<path d="{fuse}" fill="none" stroke="#8a5a2b" stroke-width="9" stroke-dasharray="4 5"/>')
     # cap (the neck of the bomb), tilted toward the fuse
     b.append(f'<g transform="rotate(38 178 128)">'
-             f'<rect x="146" y="104" width="64" height="46" rx="8" fill="url(#capg)" stroke="{INK}" stroke-width="8"/>'
+             f'<rect x="146" y="104" width="64" height="46" rx="8" fill="url(#capg)" stroke="{FIGURE_INK}" stroke-width="8"/>'
              f'<rect x="146" y="104" width="64" height="12" rx="5" fill="#e9e8f4" fill-opacity="0.7"/></g>')
     # body
-    b.append(f'<circle cx="{cx}" cy="{cy}" r="{r}" fill="url(#ball)" stroke="{INK}" stroke-width="9"/>')
+    b.append(f'<circle cx="{cx}" cy="{cy}" r="{r}" fill="url(#ball)" stroke="{FIGURE_INK}" stroke-width="9"/>')
     # rim shade on the lower right and highlights on the upper left
     b.append(f'<path d="M{cx + 92},{cy - 30} A{r - 10},{r - 10} 0 0 1 {cx - 40},{cy + 88} '
              f'A{r + 10},{r + 20} 0 0 0 {cx + 92},{cy - 30} Z" fill="#0b0910" fill-opacity="0.55"/>')
@@ -85,7 +86,7 @@ def bomb():
     sx, sy = spark
     b.append(f'<circle cx="{sx}" cy="{sy}" r="28" fill="#ffb020" fill-opacity="0.8" filter="url(#glow)"/>')
     b.append(f'<polygon points="{pts_attr(star_points(sx, sy, 36, 14, 9, -80))}" fill="#ff5a14" '
-             f'stroke="{INK}" stroke-width="4" stroke-linejoin="round"/>')
+             f'stroke="{FIGURE_INK}" stroke-width="4" stroke-linejoin="round"/>')
     b.append(f'<polygon points="{pts_attr(star_points(sx, sy, 24, 10, 7, -60))}" fill="#ffd21f"/>')
     b.append(f'<circle cx="{sx}" cy="{sy}" r="7" fill="#ffffff"/>')
     for ang, d0, d1 in ((-20, 42, 52), (35, 42, 52), (-100, 42, 52), (80, 40, 50), (-165, 44, 52)):
@@ -125,7 +126,7 @@ def drop():
     defs = ('<linearGradient id="pk" x1="0" y1="0" x2="1" y2="0">'
             '<stop offset="0" stop-color="#ff6ab4"/><stop offset="0.5" stop-color="#ff1f8f"/>'
             '<stop offset="1" stop-color="#c2005e"/></linearGradient>')
-    b = [f'<path d="{d}" fill="url(#pk)" stroke="{INK}" stroke-width="3.5" stroke-linejoin="round"/>',
+    b = [f'<path d="{d}" fill="url(#pk)" stroke="{FIGURE_INK}" stroke-width="3.5" stroke-linejoin="round"/>',
          '<path d="M26,4 C26,30 25,50 24,66" fill="none" stroke="#ffffff" stroke-opacity="0.6" '
          'stroke-width="3.5" stroke-linecap="round"/>',
          '<path d="M15,92 C15,84 19,79 23,76" fill="none" stroke="#ffffff" stroke-opacity="0.9" '
@@ -150,7 +151,7 @@ def cross_star():
     d += "Z"
     defs = blur_filter("glow", 10)
     b = [f'<path d="{d}" fill="#ffe14a" fill-opacity="0.6" filter="url(#glow)" transform="translate(150 150) scale(0.9) translate(-150 -150)"/>',
-         f'<path d="{d}" fill="#ffd21f" stroke="{INK}" stroke-width="9" stroke-linejoin="round"/>']
+         f'<path d="{d}" fill="#ffd21f" stroke="{FIGURE_INK}" stroke-width="9" stroke-linejoin="round"/>']
     # facets: each arm is split along its axis, lit from the top left like a cut gem
     def mid(p, q):
         return ((p[0] + q[0]) / 2, (p[1] + q[1]) / 2)
@@ -168,7 +169,7 @@ def cross_star():
     tones = ["#ffd21f", "#ffdf4a", "#ff9d00", "#ffab10", "#ffc21a", "#ffb814", "#fff08a", "#ffe46a"]
     for f, tone in zip(faces, tones):
         b.append(f'<path d="{f}" fill="{tone}"/>')
-    b.append(f'<path d="{d}" fill="none" stroke="{INK}" stroke-width="9" stroke-linejoin="round"/>')
+    b.append(f'<path d="{d}" fill="none" stroke="{FIGURE_INK}" stroke-width="9" stroke-linejoin="round"/>')
     # highlights: a streak up the top arm and a gleam in the middle
     b.append(f'<path d="M{fmt(c - 6)},{fmt(c - 30)} L{fmt(c - 4)},{fmt(c - R + 26)}" stroke="#ffffff" '
              f'stroke-width="7" stroke-linecap="round" stroke-opacity="0.9"/>')
@@ -194,7 +195,7 @@ def jas39():
             '<stop offset="0" stop-color="#ffffff"/><stop offset="0.25" stop-color="#ffe14a"/>'
             '<stop offset="0.7" stop-color="#ff6a1a"/><stop offset="1" stop-color="#ff2a4a" stop-opacity="0"/>'
             '</linearGradient>')
-    o = f'stroke="{INK}" stroke-width="6" stroke-linejoin="round"'
+    o = f'stroke="{FIGURE_INK}" stroke-width="6" stroke-linejoin="round"'
     b = []
     # afterburner
     b.append('<path d="M56,84 L14,100 L56,116 Z" fill="#ff7a1a" fill-opacity="0.9" filter="url(#glow)"/>')
@@ -225,9 +226,9 @@ def jas39():
     b.append(f'<path d="M120,106 L262,98 L290,104 L178,124 L112,122 Z" fill="#7c8ca0" {o}/>')
     b.append('<path d="M128,109 L258,101" stroke="#ffffff" stroke-opacity="0.45" stroke-width="3" stroke-linecap="round"/>')
     # wingtip missile
-    b.append(f'<path d="M150,128 L226,128 L238,132 L226,136 L150,136 Z" fill="#e8ecf1" stroke="{INK}" '
+    b.append(f'<path d="M150,128 L226,128 L238,132 L226,136 L150,136 Z" fill="#e8ecf1" stroke="{FIGURE_INK}" '
              f'stroke-width="4" stroke-linejoin="round"/>')
-    b.append(f'<path d="M150,128 L140,124 L140,140 L150,136 Z" fill="#d9342b" stroke="{INK}" stroke-width="3" '
+    b.append(f'<path d="M150,128 L140,124 L140,140 L150,136 Z" fill="#d9342b" stroke="{FIGURE_INK}" stroke-width="3" '
              f'stroke-linejoin="round"/>')
     # near canard
     b.append(f'<path d="M330,100 L364,94 L378,102 L334,108 Z" fill="#8b9bb0" {o}/>')

@@ -6,7 +6,8 @@ two-bone IK, the hips bob, the arms swing against the legs.  All poses share the
 ground line, so the flip-book lines up exactly."""
 import math
 
-from common import INK, blur_filter, fmt, svg_doc
+from assetkit import FIGURE_INK
+from common import blur_filter, fmt, svg_doc
 
 POSES = 6
 W, H = 360, 540
@@ -81,7 +82,7 @@ def line_path(pts):
 
 def limb(pts, width, colour):
     d = line_path(pts)
-    return (f'<path d="{d}" fill="none" stroke="{INK}" stroke-width="{fmt(width + 2 * OUT)}" '
+    return (f'<path d="{d}" fill="none" stroke="{FIGURE_INK}" stroke-width="{fmt(width + 2 * OUT)}" '
             f'stroke-linecap="round" stroke-linejoin="round"/>'
             f'<path d="{d}" fill="none" stroke="{colour}" stroke-width="{fmt(width)}" '
             f'stroke-linecap="round" stroke-linejoin="round"/>')
@@ -92,9 +93,9 @@ def shoe(ankle, ang, colour):
     t = f'transform="translate({fmt(x)} {fmt(y)}) rotate({fmt(math.degrees(ang))})"'
     upper = "M-22,-10 C-24,-22 -4,-26 10,-20 L24,-10 C40,-6 54,0 54,12 L54,18 L-24,18 Z"
     return (f'<g {t}>'
-            f'<path d="{upper}" fill="{colour}" stroke="{INK}" stroke-width="{OUT}" stroke-linejoin="round"/>'
+            f'<path d="{upper}" fill="{colour}" stroke="{FIGURE_INK}" stroke-width="{OUT}" stroke-linejoin="round"/>'
             f'<path d="M-26,12 L56,12 L56,18 C56,23 52,25 48,25 L-22,25 C-26,25 -28,22 -28,18 Z" '
-            f'fill="{SOLE}" stroke="{INK}" stroke-width="{OUT - 1}" stroke-linejoin="round"/>'
+            f'fill="{SOLE}" stroke="{FIGURE_INK}" stroke-width="{OUT - 1}" stroke-linejoin="round"/>'
             f'<path d="M26,-6 L34,-14 M34,-2 L42,-10" stroke="{SOLE}" stroke-width="4" stroke-linecap="round"/>'
             f'<path d="M-12,-14 C-2,-19 8,-17 16,-11" fill="none" stroke="#ffffff" stroke-opacity="0.55" '
             f'stroke-width="4" stroke-linecap="round"/>'
@@ -111,7 +112,7 @@ def arm(shoulder, swing, colour, hand):
     s = limb([shoulder, elbow, wrist], 34, colour)
     # cuff and fist
     hx, hy = wrist[0] + 10 * math.cos(fa), wrist[1] + 10 * math.sin(fa)
-    s += (f'<circle cx="{fmt(hx)}" cy="{fmt(hy)}" r="17" fill="{hand}" stroke="{INK}" stroke-width="{OUT}"/>'
+    s += (f'<circle cx="{fmt(hx)}" cy="{fmt(hy)}" r="17" fill="{hand}" stroke="{FIGURE_INK}" stroke-width="{OUT}"/>'
           f'<path d="M{fmt(hx - 6)},{fmt(hy - 8)} A8,8 0 0 1 {fmt(hx + 6)},{fmt(hy - 9)}" fill="none" '
           f'stroke="#ffffff" stroke-opacity="0.5" stroke-width="3.5" stroke-linecap="round"/>')
     return s
@@ -149,16 +150,16 @@ def pose(i):
     tr = f'transform="rotate({fmt(math.degrees(lean))} {fmt(cx)} {fmt(cy)})"'
     body.append(f'<g {tr}>'
                 f'<rect x="{fmt(cx - 56)}" y="{fmt(cy - 70)}" width="112" height="148" rx="40" '
-                f'fill="{HOOD}" stroke="{INK}" stroke-width="{OUT}"/>'
+                f'fill="{HOOD}" stroke="{FIGURE_INK}" stroke-width="{OUT}"/>'
                 f'<path d="M{fmt(cx + 20)},{fmt(cy - 62)} C{fmt(cx + 44)},{fmt(cy - 58)} {fmt(cx + 52)},{fmt(cy - 30)} '
                 f'{fmt(cx + 50)},{fmt(cy + 40)} L{fmt(cx + 50)},{fmt(cy + 64)} C{fmt(cx + 40)},{fmt(cy + 72)} '
                 f'{fmt(cx + 28)},{fmt(cy + 72)} {fmt(cx + 20)},{fmt(cy + 72)} Z" fill="{HOOD_SH}" fill-opacity="0.55"/>'
                 f'<path d="M{fmt(cx - 40)},{fmt(cy - 48)} C{fmt(cx - 46)},{fmt(cy - 20)} {fmt(cx - 46)},{fmt(cy + 20)} '
                 f'{fmt(cx - 42)},{fmt(cy + 40)}" fill="none" stroke="{HOOD_HI}" stroke-width="7" stroke-linecap="round"/>'
                 f'<rect x="{fmt(cx - 56)}" y="{fmt(cy + 56)}" width="112" height="22" rx="10" fill="{HOOD_SH}" '
-                f'stroke="{INK}" stroke-width="{OUT - 1}"/>'
+                f'stroke="{FIGURE_INK}" stroke-width="{OUT - 1}"/>'
                 f'<path d="M{fmt(cx - 6)},{fmt(cy + 8)} L{fmt(cx + 44)},{fmt(cy + 8)} L{fmt(cx + 50)},{fmt(cy + 50)} '
-                f'L{fmt(cx - 10)},{fmt(cy + 50)} Z" fill="{HOOD_SH}" stroke="{INK}" stroke-width="5" '
+                f'L{fmt(cx - 10)},{fmt(cy + 50)} Z" fill="{HOOD_SH}" stroke="{FIGURE_INK}" stroke-width="5" '
                 f'stroke-linejoin="round"/>'
                 f'<path d="M{fmt(cx + 4)},{fmt(cy - 30)} L{fmt(cx + 2)},{fmt(cy - 4)} M{fmt(cx + 18)},{fmt(cy - 30)} '
                 f'L{fmt(cx + 18)},{fmt(cy - 2)}" stroke="#ffffff" stroke-width="4" stroke-linecap="round"/>'
@@ -166,7 +167,7 @@ def pose(i):
     # hood bunched behind the neck
     body.append(f'<ellipse cx="{fmt(neck[0] - 30)}" cy="{fmt(neck[1] + 6)}" rx="40" ry="24" '
                 f'transform="rotate(-14 {fmt(neck[0] - 30)} {fmt(neck[1] + 6)})" fill="{HOOD_SH}" '
-                f'stroke="{INK}" stroke-width="{OUT}"/>')
+                f'stroke="{FIGURE_INK}" stroke-width="{OUT}"/>')
     body.append(head(neck[0] + 10, neck[1] - 66, hip_y))
     # near arm in front of everything
     near_sh = (neck[0] - 2 - 5 * twist, neck[1] + 24)
@@ -180,15 +181,15 @@ def head(hx, hy, hip_y):
     s = []
     # neck
     s.append(f'<rect x="{fmt(hx - 22)}" y="{fmt(hy + 40)}" width="40" height="40" fill="{SKIN_SH}" '
-             f'stroke="{INK}" stroke-width="{OUT}"/>')
+             f'stroke="{FIGURE_INK}" stroke-width="{OUT}"/>')
     # head, ear, nose
-    s.append(f'<circle cx="{fmt(hx)}" cy="{fmt(hy)}" r="{r}" fill="{SKIN}" stroke="{INK}" stroke-width="{OUT}"/>')
+    s.append(f'<circle cx="{fmt(hx)}" cy="{fmt(hy)}" r="{r}" fill="{SKIN}" stroke="{FIGURE_INK}" stroke-width="{OUT}"/>')
     s.append(f'<path d="M{fmt(hx + 50)},{fmt(hy - 2)} C{fmt(hx + 82)},{fmt(hy - 4)} {fmt(hx + 84)},{fmt(hy + 22)} '
-             f'{fmt(hx + 56)},{fmt(hy + 24)}" fill="{SKIN}" stroke="{INK}" stroke-width="{OUT}" stroke-linejoin="round"/>')
+             f'{fmt(hx + 56)},{fmt(hy + 24)}" fill="{SKIN}" stroke="{FIGURE_INK}" stroke-width="{OUT}" stroke-linejoin="round"/>')
     s.append(f'<path d="M{fmt(hx + 40)},{fmt(hy - 8)} C{fmt(hx + 58)},{fmt(hy - 6)} {fmt(hx + 60)},{fmt(hy + 14)} '
              f'{fmt(hx + 50)},{fmt(hy + 26)}" fill="{SKIN}"/>')
     s.append(f'<path d="M{fmt(hx - 26)},{fmt(hy - 6)} C{fmt(hx - 46)},{fmt(hy - 10)} {fmt(hx - 50)},{fmt(hy + 26)} '
-             f'{fmt(hx - 26)},{fmt(hy + 24)} Z" fill="{SKIN}" stroke="{INK}" stroke-width="{OUT - 1}" '
+             f'{fmt(hx - 26)},{fmt(hy + 24)} Z" fill="{SKIN}" stroke="{FIGURE_INK}" stroke-width="{OUT - 1}" '
              f'stroke-linejoin="round"/>')
     s.append(f'<path d="M{fmt(hx - 30)},{fmt(hy + 2)} C{fmt(hx - 40)},{fmt(hy + 4)} {fmt(hx - 40)},{fmt(hy + 16)} '
              f'{fmt(hx - 30)},{fmt(hy + 16)}" fill="none" stroke="{SKIN_SH}" stroke-width="4" stroke-linecap="round"/>')
@@ -197,26 +198,26 @@ def head(hx, hy, hip_y):
              f'fill="none" stroke="{SKIN_SH}" stroke-width="9" stroke-linecap="round"/>')
     # grin
     s.append(f'<path d="M{fmt(hx + 24)},{fmt(hy + 32)} C{fmt(hx + 36)},{fmt(hy + 46)} {fmt(hx + 54)},{fmt(hy + 44)} '
-             f'{fmt(hx + 60)},{fmt(hy + 30)} Z" fill="#ffffff" stroke="{INK}" stroke-width="5" stroke-linejoin="round"/>')
+             f'{fmt(hx + 60)},{fmt(hy + 30)} Z" fill="#ffffff" stroke="{FIGURE_INK}" stroke-width="5" stroke-linejoin="round"/>')
     # shades
     s.append(f'<path d="M{fmt(hx + 8)},{fmt(hy - 14)} L{fmt(hx + 70)},{fmt(hy - 18)} L{fmt(hx + 66)},{fmt(hy + 2)} '
              f'C{fmt(hx + 52)},{fmt(hy + 8)} {fmt(hx + 36)},{fmt(hy + 6)} {fmt(hx + 30)},{fmt(hy - 6)} Z" '
-             f'fill="#1b1420" stroke="{INK}" stroke-width="4" stroke-linejoin="round"/>')
-    s.append(f'<path d="M{fmt(hx - 40)},{fmt(hy - 12)} L{fmt(hx + 12)},{fmt(hy - 14)}" stroke="{INK}" '
+             f'fill="#1b1420" stroke="{FIGURE_INK}" stroke-width="4" stroke-linejoin="round"/>')
+    s.append(f'<path d="M{fmt(hx - 40)},{fmt(hy - 12)} L{fmt(hx + 12)},{fmt(hy - 14)}" stroke="{FIGURE_INK}" '
              f'stroke-width="6" stroke-linecap="round"/>')
     s.append(f'<path d="M{fmt(hx + 40)},{fmt(hy - 12)} L{fmt(hx + 56)},{fmt(hy - 13)}" stroke="#7fe0ff" '
              f'stroke-width="4" stroke-linecap="round"/>')
     # backwards cap: dome, band and the peak sticking out behind
     s.append(f'<path d="M{fmt(hx - 62)},{fmt(hy - 20)} C{fmt(hx - 58)},{fmt(hy - 78)} {fmt(hx + 50)},{fmt(hy - 86)} '
-             f'{fmt(hx + 62)},{fmt(hy - 24)} Z" fill="{CAP}" stroke="{INK}" stroke-width="{OUT}" stroke-linejoin="round"/>')
+             f'{fmt(hx + 62)},{fmt(hy - 24)} Z" fill="{CAP}" stroke="{FIGURE_INK}" stroke-width="{OUT}" stroke-linejoin="round"/>')
     s.append(f'<path d="M{fmt(hx - 62)},{fmt(hy - 24)} L{fmt(hx - 100)},{fmt(hy - 14)} C{fmt(hx - 104)},{fmt(hy - 4)} '
-             f'{fmt(hx - 90)},{fmt(hy - 2)} {fmt(hx - 56)},{fmt(hy - 8)} Z" fill="{CAP_SH}" stroke="{INK}" '
+             f'{fmt(hx - 90)},{fmt(hy - 2)} {fmt(hx - 56)},{fmt(hy - 8)} Z" fill="{CAP_SH}" stroke="{FIGURE_INK}" '
              f'stroke-width="{OUT}" stroke-linejoin="round"/>')
     s.append(f'<path d="M{fmt(hx - 62)},{fmt(hy - 22)} C{fmt(hx - 20)},{fmt(hy - 30)} {fmt(hx + 30)},{fmt(hy - 30)} '
              f'{fmt(hx + 62)},{fmt(hy - 24)}" fill="none" stroke="{CAP_SH}" stroke-width="8"/>')
     s.append(f'<path d="M{fmt(hx - 32)},{fmt(hy - 58)} C{fmt(hx - 14)},{fmt(hy - 70)} {fmt(hx + 8)},{fmt(hy - 72)} '
              f'{fmt(hx + 24)},{fmt(hy - 66)}" fill="none" stroke="#fff3b0" stroke-width="7" stroke-linecap="round"/>')
-    s.append(f'<circle cx="{fmt(hx - 4)}" cy="{fmt(hy - 67)}" r="7" fill="{CAP_SH}" stroke="{INK}" stroke-width="4"/>')
+    s.append(f'<circle cx="{fmt(hx - 4)}" cy="{fmt(hy - 67)}" r="7" fill="{CAP_SH}" stroke="{FIGURE_INK}" stroke-width="4"/>')
     return "".join(s)
 
 

@@ -31,6 +31,9 @@ from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+
+import assetkit  # noqa: E402
 FAMILY = "Colored Crayons"
 FILE_NAME = "colored-crayons"
 
@@ -555,16 +558,18 @@ def draw_preview(font_path, sheet_path):
     img.save(sheet_path, optimize=False)
 
 
-def main(argv):
-    if len(argv) != 3:
-        sys.exit("usage: build.py OUTDIR SHEETDIR")
-    out_dir, sheet_dir = argv[1], argv[2]
-    font_path = os.path.join(out_dir, FILE_NAME, FILE_NAME + ".ttf")
+def outputs(out_dir, sheet_dir):
+    return [os.path.join(out_dir, FILE_NAME, FILE_NAME + ".ttf"),
+            os.path.join(sheet_dir, "font-preview.png")]
+
+
+def build(out_dir, sheet_dir):
+    font_path, preview_path = outputs(out_dir, sheet_dir)
     build_font(font_path)
     font, problems = check_font(font_path)
     if problems:
         sys.exit("colored-crayons.ttf: " + "; ".join(problems))
-    draw_preview(font_path, os.path.join(sheet_dir, "font-preview.png"))
+    draw_preview(font_path, preview_path)
     with open(font_path, "rb") as f:
         digest = hashlib.sha256(f.read()).hexdigest()[:16]
     print("%s: %d glyphs, %d bytes, sha256 %s" % (
@@ -572,4 +577,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    main(sys.argv)
+    assetkit.main(outputs, build)

@@ -21,8 +21,9 @@ import wave
 import numpy as np
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path[:0] = [HERE, os.path.dirname(HERE)]
 
+import assetkit  # noqa: E402
 import score  # noqa: E402
 import synth  # noqa: E402
 
@@ -123,10 +124,13 @@ def build_spectrogram(song, wav_path, png_path, tmp):
     page.save(png_path, optimize=False)
 
 
-def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: build.py OUTDIR SHEETDIR")
-    outdir, sheetdir = sys.argv[1], sys.argv[2]
+def outputs(outdir, sheetdir):
+    return [os.path.join(outdir, "music", "klomp.ogg"), os.path.join(outdir, "sounds", "noise.wav"),
+            os.path.join(sheetdir, "klomp-spectrogram.png")]
+
+
+def build(outdir, sheetdir):
+    ogg, noise, spectrogram = outputs(outdir, sheetdir)
     for d in (os.path.join(outdir, "music"), os.path.join(outdir, "sounds"), sheetdir):
         os.makedirs(d, exist_ok=True)
 
@@ -143,7 +147,6 @@ def main():
 
         # Vorbis overshoots the master's peaks a little; if the decoded song comes
         # too near -1 dBFS, turn the master down by the excess and encode again.
-        ogg = os.path.join(outdir, "music", "klomp.ogg")
         decoded = os.path.join(tmp, "decoded.wav")
         for attempt in range(4):
             run(["oggenc", "-Q", "-q", str(OGG_QUALITY), "-s", str(OGG_SERIAL), "-o", ogg, wav])
@@ -159,11 +162,11 @@ def main():
             sys.exit(f"klomp.ogg still peaks at {peak_db:.2f} dBFS")
         report(song, check, "klomp.ogg decoded")
 
-        build_spectrogram(song, wav, os.path.join(sheetdir, "klomp-spectrogram.png"), tmp)
+        build_spectrogram(song, wav, spectrogram, tmp)
 
-    build_noise(os.path.join(outdir, "sounds", "noise.wav"))
+    build_noise(noise)
     print(f"klomp: done in {time.time() - began:.1f} s")
 
 
 if __name__ == "__main__":
-    main()
+    assetkit.main(outputs, build)

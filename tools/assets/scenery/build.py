@@ -10,11 +10,12 @@ import sys
 import time
 from multiprocessing import Pool
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.dirname(HERE)]
 
-import numpy as np  # noqa: E402
 from PIL import Image  # noqa: E402
 
+import assetkit  # noqa: E402
 import common  # noqa: E402
 import drawings  # noqa: E402
 import textures  # noqa: E402
@@ -58,47 +59,12 @@ def make(args):
     return key, time.time() - t0
 
 
-def checkerboard(w, h, cell=12):
-    y, x = np.mgrid[0:h, 0:w]
-    c = ((x // cell + y // cell) % 2).astype(np.uint8)
-    v = np.where(c[..., None] > 0, np.uint8(205), np.uint8(150))
-    return Image.fromarray(np.repeat(v, 3, axis=2), "RGB").convert("RGBA")
+def outputs(outdir, sheetdir):
+    return assetkit.picture_outputs(outdir, sheetdir, PICTURES, "scenery-preview.png")
 
 
-def preview(gfx, sheet_path):
-    from PIL import ImageDraw, ImageFont
-    font = ImageFont.truetype(common.FONT_BOLD, 16)
-    cw, ch, lab = 300, 230, 26
-    cols = 5
-    keys = list(PICTURES)
-    rows = (len(keys) + cols - 1) // cols
-    sheet = Image.new("RGBA", (cols * cw, rows * (ch + lab)), (40, 36, 48, 255))
-    d = ImageDraw.Draw(sheet)
-    for i, key in enumerate(keys):
-        im = Image.open(os.path.join(gfx, key + ".png")).convert("RGBA")
-        w, h = im.size
-        s = min((cw - 16) / w, (ch - 12) / h)
-        tw, th = max(1, round(w * s)), max(1, round(h * s))
-        thumb = im.resize((tw, th), Image.LANCZOS)
-        bg = checkerboard(tw, th)
-        bg.alpha_composite(thumb)
-        x0 = (i % cols) * cw + (cw - tw) // 2
-        y0 = (i // cols) * (ch + lab) + (ch - th) // 2 + 4
-        sheet.paste(bg, (x0, y0))
-        label = f"{key}  {w}x{h}"
-        tl = d.textlength(label, font=font)
-        d.text(((i % cols) * cw + (cw - tl) / 2, (i // cols) * (ch + lab) + ch), label,
-               font=font, fill=(240, 236, 228, 255))
-    sheet.convert("RGB").save(sheet_path, optimize=False, compress_level=9)
-
-
-def main():
-    if len(sys.argv) != 3:
-        raise SystemExit("usage: build.py OUTDIR SHEETDIR")
-    out, sheets = sys.argv[1], sys.argv[2]
-    gfx = os.path.join(out, "gfx")
-    os.makedirs(gfx, exist_ok=True)
-    os.makedirs(sheets, exist_ok=True)
+def build(outdir, sheetdir):
+    gfx = assetkit.make_picture_folders(outdir, sheetdir)
     only = os.environ.get("SCENERY_ONLY")
     keys = only.split(",") if only else list(PICTURES)
     t0 = time.time()
@@ -106,9 +72,10 @@ def main():
         for key, dt in pool.imap_unordered(make, [(k, gfx) for k in keys]):
             print(f"  scenery: {key:16s} {dt:5.2f} s")
     if not only:
-        preview(gfx, os.path.join(sheets, "scenery-preview.png"))
+        pictures = [(key, Image.open(os.path.join(gfx, key + ".png"))) for key in PICTURES]
+        assetkit.contact_sheet(pictures, os.path.join(sheetdir, "scenery-preview.png"), 5, 300, 230)
     print(f"scenery: {len(keys)} pictures in {time.time() - t0:.1f} s")
 
 
 if __name__ == "__main__":
-    main()
+    assetkit.main(outputs, build)

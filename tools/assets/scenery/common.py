@@ -1,31 +1,19 @@
-"""Shared helpers for the scenery pictures: SVG rendering, periodic noise, saving."""
+"""Shared helpers for the scenery pictures: SVG rendering to arrays, periodic noise, saving."""
 import os
-import subprocess
-import tempfile
 
 import numpy as np
 from PIL import Image, ImageFont
 
+import assetkit
+from assetkit import FONT_BOLD
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-FONT_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 FONT_BOLD_OBLIQUE = "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf"
 
-# Dark outline colour used across the show.
-INK = "#1b1320"
 
-
-def render_svg(svg_text, width, height):
-    """Render SVG source with rsvg-convert and return an RGBA numpy array (float 0..1)."""
-    with tempfile.TemporaryDirectory() as tmp:
-        src = os.path.join(tmp, "in.svg")
-        dst = os.path.join(tmp, "out.png")
-        with open(src, "w", encoding="utf-8") as f:
-            f.write(svg_text)
-        subprocess.run(["rsvg-convert", "-w", str(width), "-h", str(height),
-                        "-o", dst, src], check=True)
-        img = Image.open(dst).convert("RGBA")
-        img.load()
-    return np.asarray(img, dtype=np.float32) / 255.0
+def render_svg_array(svg_text, width, height):
+    """SVG source rendered by rsvg-convert, as an RGBA numpy array (float 0..1)."""
+    return np.asarray(assetkit.render_svg(svg_text, width, height), dtype=np.float32) / 255.0
 
 
 def save_rgba(arr, path):

@@ -1,7 +1,8 @@
 """SVG-drawn pictures: record-shop frame and speaker sides, KRV logo, sun, PRESENTS."""
 import numpy as np
 
-from common import INK, render_svg, shadow_filter
+from assetkit import SCENERY_INK
+from common import render_svg_array, shadow_filter
 
 W, H = 1920, 1080
 
@@ -39,7 +40,7 @@ def sun():
         rays.append(
             f'<path d="{blade}" fill="{dark}"/>'
             f'<path d="{half}" fill="{light}"/>'
-            f'<path d="{blade}" fill="none" stroke="{INK}" stroke-width="5" '
+            f'<path d="{blade}" fill="none" stroke="{SCENERY_INK}" stroke-width="5" '
             f'stroke-linejoin="round"/>')
     r_ring, r_shade, r_light = disc - 32, disc - 14, disc - 48
     svg = f"""<svg xmlns="http://www.w3.org/2000/svg" width="{S}" height="{S}">
@@ -55,7 +56,7 @@ def sun():
 <circle cx="{c}" cy="{c}" r="{disc + 22}" fill="#ffb21f" opacity="0.5" filter="url(#glow)"/>
 <g opacity="0.55" filter="url(#rayglow)">{''.join(glow)}</g>
 {''.join(rays)}
-<circle cx="{c}" cy="{c}" r="{disc}" fill="url(#disc)" stroke="{INK}" stroke-width="10"/>
+<circle cx="{c}" cy="{c}" r="{disc}" fill="url(#disc)" stroke="{SCENERY_INK}" stroke-width="10"/>
 <circle cx="{c}" cy="{c}" r="{r_ring}" fill="none" stroke="#ff9a1f" stroke-width="5" opacity="0.7"/>
 <path d="M{c + r_shade - 4} {c + 44} A {r_shade} {r_shade} 0 0 1 {c + 44} {c + r_shade - 4}"
       stroke="#f0661a" stroke-width="16" fill="none" stroke-linecap="round" opacity="0.8"/>
@@ -63,7 +64,7 @@ def sun():
       stroke="#fffbe0" stroke-width="18" fill="none" stroke-linecap="round"/>
 <circle cx="{c - r_light + 2}" cy="{c + 4}" r="9" fill="#fffbe0"/>
 </svg>"""
-    return render_svg(svg, S, S)
+    return render_svg_array(svg, S, S)
 
 
 # --------------------------------------------------------------------------- PRESENTS
@@ -83,13 +84,13 @@ def presents():
 </defs>
 <g transform="translate({x} 0) skewX(-8) translate({-x + 10} 0)">
  <g filter="url(#sh)">
-  <text x="{x}" y="{y}" {common_attrs} fill="{INK}" stroke="{INK}" stroke-width="22"
+  <text x="{x}" y="{y}" {common_attrs} fill="{SCENERY_INK}" stroke="{SCENERY_INK}" stroke-width="22"
         stroke-linejoin="round">PRESENTS</text>
  </g>
  <text x="{x}" y="{y}" {common_attrs} fill="url(#face)">PRESENTS</text>
 </g>
 </svg>"""
-    return render_svg(svg, w, h)
+    return render_svg_array(svg, w, h)
 
 
 # --------------------------------------------------------------------------- KRV logo
@@ -164,22 +165,22 @@ def krv_white():
  <rect x="{w / 2 + 150}" y="146" width="{w / 2 - 150 - x0}" height="5" rx="2.5" fill="#fff"/>
 </g>
 </svg>"""
-    return render_svg(svg, w, h)
+    return render_svg_array(svg, w, h)
 
 
 # --------------------------------------------------------------------------- record shop
 
 def _woofer(cx, cy, r):
     return f"""
-<circle cx="{cx}" cy="{cy}" r="{r + 10}" fill="#c9ced8" stroke="{INK}" stroke-width="7"/>
-<circle cx="{cx}" cy="{cy}" r="{r}" fill="#2a2a33" stroke="{INK}" stroke-width="4"/>
+<circle cx="{cx}" cy="{cy}" r="{r + 10}" fill="#c9ced8" stroke="{SCENERY_INK}" stroke-width="7"/>
+<circle cx="{cx}" cy="{cy}" r="{r}" fill="#2a2a33" stroke="{SCENERY_INK}" stroke-width="4"/>
 <circle cx="{cx}" cy="{cy}" r="{r - 10}" fill="url(#cone)" stroke="#16161c" stroke-width="3"/>
 <circle cx="{cx}" cy="{cy}" r="{r * 0.62:.1f}" fill="none" stroke="#3c3c48" stroke-width="3"/>
-<circle cx="{cx}" cy="{cy}" r="{r * 0.3:.1f}" fill="url(#cap)" stroke="{INK}" stroke-width="5"/>
+<circle cx="{cx}" cy="{cy}" r="{r * 0.3:.1f}" fill="url(#cap)" stroke="{SCENERY_INK}" stroke-width="5"/>
 <path d="M{cx - r * 0.72:.1f} {cy - r * 0.25:.1f} A {r * 0.76:.1f} {r * 0.76:.1f} 0 0 1
          {cx - r * 0.25:.1f} {cy - r * 0.72:.1f}" stroke="#ffffff" stroke-opacity="0.35"
       stroke-width="6" fill="none" stroke-linecap="round"/>
-{''.join(f'<circle cx="{cx + (r + 5) * np.cos(a):.1f}" cy="{cy + (r + 5) * np.sin(a):.1f}" r="3.5" fill="{INK}"/>' for a in np.linspace(0, 2 * np.pi, 8, endpoint=False) + np.pi / 8)}
+{''.join(f'<circle cx="{cx + (r + 5) * np.cos(a):.1f}" cy="{cy + (r + 5) * np.sin(a):.1f}" r="3.5" fill="{SCENERY_INK}"/>' for a in np.linspace(0, 2 * np.pi, 8, endpoint=False) + np.pi / 8)}
 """
 
 
@@ -187,16 +188,16 @@ def _speaker_panel():
     """Left speaker tower, 0..230 px wide; the right one is its mirror image."""
     return f"""
 <g filter="url(#panelsh)">
- <rect x="-20" y="-20" width="242" height="{H + 40}" rx="18" fill="#3b2346" stroke="{INK}" stroke-width="9"/>
+ <rect x="-20" y="-20" width="242" height="{H + 40}" rx="18" fill="#3b2346" stroke="{SCENERY_INK}" stroke-width="9"/>
 </g>
 <rect x="-4" y="-4" width="30" height="{H + 8}" fill="#56346a"/>
 <rect x="186" y="-4" width="30" height="{H + 8}" fill="#2a1733"/>
-<rect x="22" y="60" width="164" height="196" rx="10" fill="#2a1733" stroke="{INK}" stroke-width="5"/>
+<rect x="22" y="60" width="164" height="196" rx="10" fill="#2a1733" stroke="{SCENERY_INK}" stroke-width="5"/>
 {_tweeter(104, 158)}
 {_woofer(104, 430, 78)}
 {_woofer(104, 710, 78)}
 {_vu(104, 570)}
-<rect x="38" y="900" width="132" height="36" rx="18" fill="#120a18" stroke="{INK}" stroke-width="6"/>
+<rect x="38" y="900" width="132" height="36" rx="18" fill="#120a18" stroke="{SCENERY_INK}" stroke-width="6"/>
 <rect x="46" y="906" width="116" height="8" rx="4" fill="#000" opacity="0.6"/>
 <rect x="30" y="980" width="148" height="8" rx="4" fill="#56346a"/>
 <rect x="30" y="1000" width="148" height="8" rx="4" fill="#56346a"/>
@@ -206,9 +207,9 @@ def _speaker_panel():
 
 def _tweeter(cx, cy):
     return f"""
-<circle cx="{cx}" cy="{cy}" r="52" fill="#c9ced8" stroke="{INK}" stroke-width="6"/>
-<circle cx="{cx}" cy="{cy}" r="40" fill="#1c1c24" stroke="{INK}" stroke-width="3"/>
-<circle cx="{cx}" cy="{cy}" r="22" fill="url(#cap)" stroke="{INK}" stroke-width="4"/>
+<circle cx="{cx}" cy="{cy}" r="52" fill="#c9ced8" stroke="{SCENERY_INK}" stroke-width="6"/>
+<circle cx="{cx}" cy="{cy}" r="40" fill="#1c1c24" stroke="{SCENERY_INK}" stroke-width="3"/>
+<circle cx="{cx}" cy="{cy}" r="22" fill="url(#cap)" stroke="{SCENERY_INK}" stroke-width="4"/>
 <circle cx="{cx - 8}" cy="{cy - 8}" r="6" fill="#ffffff" opacity="0.8"/>
 """
 
@@ -226,23 +227,23 @@ def frame_sides():
 <g transform="translate({W} 0) scale(-1 1)">{panel}</g>
 <g transform="translate({W - 104} 830)">{_badge()}</g>
 </svg>"""
-    return render_svg(svg, W, H)
+    return render_svg_array(svg, W, H)
 
 
 def _vu(cx, cy):
     cols = ["#39d353", "#39d353", "#39d353", "#a6e22e", "#ffd42a", "#ff8a1f", "#ff3b4e"]
     leds = "".join(
         f'<rect x="{cx - 63 + 18 * i}" y="{cy - 7}" width="13" height="14" rx="3" fill="{c}" '
-        f'stroke="{INK}" stroke-width="2.5" opacity="{1.0 if i < 5 else 0.45}"/>'
+        f'stroke="{SCENERY_INK}" stroke-width="2.5" opacity="{1.0 if i < 5 else 0.45}"/>'
         for i, c in enumerate(cols))
     return (f'<rect x="{cx - 72}" y="{cy - 16}" width="144" height="32" rx="8" fill="#120a18" '
-            f'stroke="{INK}" stroke-width="5"/>{leds}')
+            f'stroke="{SCENERY_INK}" stroke-width="5"/>{leds}')
 
 
 def _badge():
-    return f"""<rect x="-44" y="-17" width="88" height="34" rx="8" fill="#c9ced8" stroke="{INK}" stroke-width="5"/>
+    return f"""<rect x="-44" y="-17" width="88" height="34" rx="8" fill="#c9ced8" stroke="{SCENERY_INK}" stroke-width="5"/>
 <text x="0" y="11" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold" font-size="26"
-      fill="{INK}" letter-spacing="3">KRV</text>"""
+      fill="{SCENERY_INK}" letter-spacing="3">KRV</text>"""
 
 
 def _speaker_defs():
@@ -265,7 +266,7 @@ def _bunting(x0, x1, y0, sag, n, seed):
         t = i / 40
         pts.append((x0 + (x1 - x0) * t, y0 + sag * 4 * t * (1 - t)))
     out.append(f'<polyline points="{" ".join(f"{a:.1f},{b:.1f}" for a, b in pts)}" '
-               f'fill="none" stroke="{INK}" stroke-width="4"/>')
+               f'fill="none" stroke="{SCENERY_INK}" stroke-width="4"/>')
     for i in range(n):
         t0 = (i + 0.12) / n
         t1 = (i + 0.88) / n
@@ -275,7 +276,7 @@ def _bunting(x0, x1, y0, sag, n, seed):
         mx, my = x0 + (x1 - x0) * tm, y0 + sag * 4 * tm * (1 - tm) + 46
         col = cols[int(rng.integers(0, len(cols)))]
         out.append(f'<path d="M{ax:.1f} {ay:.1f} L{bx:.1f} {by:.1f} L{mx:.1f} {my:.1f} Z" '
-                   f'fill="{col}" stroke="{INK}" stroke-width="4" stroke-linejoin="round"/>'
+                   f'fill="{col}" stroke="{SCENERY_INK}" stroke-width="4" stroke-linejoin="round"/>'
                    f'<path d="M{ax + 5:.1f} {ay + 4:.1f} L{(ax + mx) / 2 + 2:.1f} {(ay + my) / 2:.1f}" '
                    f'stroke="#fff" stroke-opacity="0.5" stroke-width="4" stroke-linecap="round"/>')
     return "".join(out)
@@ -291,37 +292,37 @@ def _crate(x, y):
         sleeves.append(
             f'<g transform="rotate({tilt:.1f} {x + 105} {y + 60})">'
             f'<rect x="{x + 14}" y="{sy}" width="182" height="120" rx="3" fill="{cols[i]}" '
-            f'stroke="{INK}" stroke-width="5"/>'
+            f'stroke="{SCENERY_INK}" stroke-width="5"/>'
             f'<rect x="{x + 22}" y="{sy + 6}" width="166" height="5" rx="2" fill="#ffffff" '
             f'opacity="0.45"/></g>')
     return f"""
 {''.join(sleeves)}
-<rect x="{x}" y="{y}" width="210" height="104" rx="6" fill="#c98a4b" stroke="{INK}" stroke-width="7"/>
+<rect x="{x}" y="{y}" width="210" height="104" rx="6" fill="#c98a4b" stroke="{SCENERY_INK}" stroke-width="7"/>
 <rect x="{x + 6}" y="{y + 6}" width="198" height="12" fill="#e4a967"/>
-<path d="M{x} {y + 52} H{x + 210}" stroke="{INK}" stroke-width="5"/>
-<rect x="{x + 80}" y="{y + 28}" width="50" height="14" rx="7" fill="#6e4424" stroke="{INK}" stroke-width="4"/>
+<path d="M{x} {y + 52} H{x + 210}" stroke="{SCENERY_INK}" stroke-width="5"/>
+<rect x="{x + 80}" y="{y + 28}" width="50" height="14" rx="7" fill="#6e4424" stroke="{SCENERY_INK}" stroke-width="4"/>
 <text x="{x + 105}" y="{y + 88}" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold"
-      font-size="24" fill="#fff2d8" stroke="{INK}" stroke-width="5" paint-order="stroke">$1 BIN</text>
+      font-size="24" fill="#fff2d8" stroke="{SCENERY_INK}" stroke-width="5" paint-order="stroke">$1 BIN</text>
 """
 
 
 def _boombox(x, y):
     return f"""
-<path d="M{x + 50} {y} V{y - 34} H{x + 180} V{y}" fill="none" stroke="{INK}" stroke-width="16"
+<path d="M{x + 50} {y} V{y - 34} H{x + 180} V{y}" fill="none" stroke="{SCENERY_INK}" stroke-width="16"
       stroke-linejoin="round"/>
 <path d="M{x + 50} {y} V{y - 34} H{x + 180} V{y}" fill="none" stroke="#c9ced8" stroke-width="7"
       stroke-linejoin="round"/>
-<rect x="{x}" y="{y}" width="230" height="110" rx="14" fill="#e8307c" stroke="{INK}" stroke-width="7"/>
+<rect x="{x}" y="{y}" width="230" height="110" rx="14" fill="#e8307c" stroke="{SCENERY_INK}" stroke-width="7"/>
 <rect x="{x + 8}" y="{y + 7}" width="214" height="12" rx="6" fill="#ff7fb5"/>
-<circle cx="{x + 48}" cy="{y + 64}" r="32" fill="#2a2a33" stroke="{INK}" stroke-width="5"/>
-<circle cx="{x + 48}" cy="{y + 64}" r="12" fill="#c9ced8" stroke="{INK}" stroke-width="3"/>
-<circle cx="{x + 182}" cy="{y + 64}" r="32" fill="#2a2a33" stroke="{INK}" stroke-width="5"/>
-<circle cx="{x + 182}" cy="{y + 64}" r="12" fill="#c9ced8" stroke="{INK}" stroke-width="3"/>
-<rect x="{x + 88}" y="{y + 38}" width="54" height="32" rx="4" fill="#21c4c4" stroke="{INK}" stroke-width="4"/>
-<circle cx="{x + 104}" cy="{y + 54}" r="6" fill="{INK}"/><circle cx="{x + 126}" cy="{y + 54}" r="6" fill="{INK}"/>
-<rect x="{x + 88}" y="{y + 80}" width="12" height="10" fill="{INK}"/>
-<rect x="{x + 106}" y="{y + 80}" width="12" height="10" fill="{INK}"/>
-<rect x="{x + 124}" y="{y + 80}" width="12" height="10" fill="{INK}"/>
+<circle cx="{x + 48}" cy="{y + 64}" r="32" fill="#2a2a33" stroke="{SCENERY_INK}" stroke-width="5"/>
+<circle cx="{x + 48}" cy="{y + 64}" r="12" fill="#c9ced8" stroke="{SCENERY_INK}" stroke-width="3"/>
+<circle cx="{x + 182}" cy="{y + 64}" r="32" fill="#2a2a33" stroke="{SCENERY_INK}" stroke-width="5"/>
+<circle cx="{x + 182}" cy="{y + 64}" r="12" fill="#c9ced8" stroke="{SCENERY_INK}" stroke-width="3"/>
+<rect x="{x + 88}" y="{y + 38}" width="54" height="32" rx="4" fill="#21c4c4" stroke="{SCENERY_INK}" stroke-width="4"/>
+<circle cx="{x + 104}" cy="{y + 54}" r="6" fill="{SCENERY_INK}"/><circle cx="{x + 126}" cy="{y + 54}" r="6" fill="{SCENERY_INK}"/>
+<rect x="{x + 88}" y="{y + 80}" width="12" height="10" fill="{SCENERY_INK}"/>
+<rect x="{x + 106}" y="{y + 80}" width="12" height="10" fill="{SCENERY_INK}"/>
+<rect x="{x + 124}" y="{y + 80}" width="12" height="10" fill="{SCENERY_INK}"/>
 """
 
 
@@ -329,7 +330,7 @@ def frame():
     top_h = 64
     counter_y = 1014
     bulbs = "".join(
-        f'<circle cx="{x}" cy="{top_h - 2}" r="8" fill="#fff2a8" stroke="{INK}" stroke-width="4"/>'
+        f'<circle cx="{x}" cy="{top_h - 2}" r="8" fill="#fff2a8" stroke="{SCENERY_INK}" stroke-width="4"/>'
         f'<circle cx="{x - 2}" cy="{top_h - 5}" r="2.5" fill="#fff"/>'
         for x in range(250, 1680, 60) if not (800 < x < 1120))
     planks = "".join(
@@ -347,7 +348,7 @@ def frame():
 </defs>
 <!-- header board with bulbs and the shop sign -->
 <g filter="url(#sh)">
- <rect x="-20" y="-20" width="{W + 40}" height="{top_h + 20}" fill="url(#board)" stroke="{INK}" stroke-width="8"/>
+ <rect x="-20" y="-20" width="{W + 40}" height="{top_h + 20}" fill="url(#board)" stroke="{SCENERY_INK}" stroke-width="8"/>
 </g>
 <rect x="-10" y="4" width="{W + 20}" height="8" fill="#2d8a93"/>
 <g opacity="0.55" filter="url(#halo)">
@@ -355,11 +356,11 @@ def frame():
 </g>
 {bulbs}
 <g filter="url(#sh2)">
- <path d="M770 -10 H1150 V50 Q1150 70 1130 70 H790 Q770 70 770 50 Z" fill="#ffd42a" stroke="{INK}" stroke-width="8"/>
+ <path d="M770 -10 H1150 V50 Q1150 70 1130 70 H790 Q770 70 770 50 Z" fill="#ffd42a" stroke="{SCENERY_INK}" stroke-width="8"/>
 </g>
 <rect x="786" y="4" width="348" height="8" rx="4" fill="#fff3a0"/>
 <text x="960" y="54" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold" font-size="40"
-      letter-spacing="2" fill="#e8307c" stroke="{INK}" stroke-width="7" paint-order="stroke"
+      letter-spacing="2" fill="#e8307c" stroke="{SCENERY_INK}" stroke-width="7" paint-order="stroke"
       stroke-linejoin="round">KLOMP RECORDS</text>
 {_bunting(205, 455, top_h + 4, 60, 5, 3)}
 {_bunting(1465, 1715, top_h + 4, 60, 5, 4)}
@@ -367,28 +368,28 @@ def frame():
 <g filter="url(#sh2)">{_crate(250, counter_y - 104)}</g>
 <g filter="url(#sh2)">{_boombox(1468, counter_y - 110)}</g>
 <g filter="url(#sh)">
- <rect x="-20" y="{counter_y}" width="{W + 40}" height="{H - counter_y + 20}" fill="url(#wood)" stroke="{INK}" stroke-width="8"/>
+ <rect x="-20" y="{counter_y}" width="{W + 40}" height="{H - counter_y + 20}" fill="url(#wood)" stroke="{SCENERY_INK}" stroke-width="8"/>
 </g>
 <rect x="-10" y="{counter_y + 5}" width="{W + 20}" height="7" fill="#e4a967"/>
-<path d="M-10 {counter_y + 26} H{W + 10}" stroke="{INK}" stroke-width="6"/>
+<path d="M-10 {counter_y + 26} H{W + 10}" stroke="{SCENERY_INK}" stroke-width="6"/>
 {planks}
 <g transform="translate(960 {counter_y + 46})">
- <rect x="-120" y="-14" width="240" height="28" rx="14" fill="#21c4c4" stroke="{INK}" stroke-width="5"/>
+ <rect x="-120" y="-14" width="240" height="28" rx="14" fill="#21c4c4" stroke="{SCENERY_INK}" stroke-width="5"/>
  <text x="0" y="9" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold" font-size="20"
-       fill="#ffffff" stroke="{INK}" stroke-width="4" paint-order="stroke" letter-spacing="3">NEW ARRIVALS</text>
+       fill="#ffffff" stroke="{SCENERY_INK}" stroke-width="4" paint-order="stroke" letter-spacing="3">NEW ARRIVALS</text>
 </g>
 <g transform="translate(620 {counter_y + 46})">
- <rect x="-60" y="-14" width="120" height="28" rx="4" fill="#f4f0e6" stroke="{INK}" stroke-width="4"/>
+ <rect x="-60" y="-14" width="120" height="28" rx="4" fill="#f4f0e6" stroke="{SCENERY_INK}" stroke-width="4"/>
  <text x="0" y="8" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold" font-size="17"
-       fill="{INK}">OPEN 24/7</text>
+       fill="{SCENERY_INK}">OPEN 24/7</text>
 </g>
 <g transform="translate(1300 {counter_y + 46}) rotate(-4)">
- <rect x="-60" y="-14" width="120" height="28" rx="4" fill="#ff3b6b" stroke="{INK}" stroke-width="4"/>
+ <rect x="-60" y="-14" width="120" height="28" rx="4" fill="#ff3b6b" stroke="{SCENERY_INK}" stroke-width="4"/>
  <text x="0" y="8" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold" font-size="17"
        fill="#fff">VINYL 4 LIFE</text>
 </g>
 </svg>"""
-    img = render_svg(svg, W, H)
+    img = render_svg_array(svg, W, H)
     # Keep the middle 1000x940 fully clear for the spinning record (trims soft shadows).
     img[70:1010, 460:1460, 3] = 0.0
     return img

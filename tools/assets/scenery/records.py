@@ -1,7 +1,8 @@
 """Vinyl records (numpy grooves and shine) and the five round record labels (SVG)."""
 import numpy as np
 
-from common import INK, arc_text, over, render_svg, shadow_filter, smoothstep
+from assetkit import SCENERY_INK
+from common import arc_text, over, render_svg_array, shadow_filter, smoothstep
 
 
 def _record(size, radius, dead_r, seed):
@@ -47,7 +48,7 @@ def vinyl():
     """The intro's record, 560 px: small enough that the sun's rays show around it."""
     size = 560
     rec, r = _record(size, 274.0, 105.0, 71)
-    label = render_svg(_vinyl_label_svg(size), size, size)
+    label = render_svg_array(_vinyl_label_svg(size), size, size)
     out = over(rec, label)
     out[..., 3] *= np.clip(r - 7.0 + 0.5, 0, 1)  # spindle hole
     return out
@@ -70,19 +71,19 @@ def _vinyl_label_svg(size):
   <stop offset="0" stop-color="#f04438"/><stop offset="1" stop-color="#b4151c"/>
  </radialGradient>
 </defs>
-<circle cx="{c}" cy="{c}" r="{R}" fill="url(#lg)" stroke="{INK}" stroke-width="5"/>
+<circle cx="{c}" cy="{c}" r="{R}" fill="url(#lg)" stroke="{SCENERY_INK}" stroke-width="5"/>
 <circle cx="{c}" cy="{c}" r="{R - 12}" fill="none" stroke="#ffe9d0" stroke-width="2" opacity="0.8"/>
 {text}
 {bottom}
 <text x="{c}" y="{c - 34}" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold"
-      font-size="46" fill="#fff6e8" stroke="{INK}" stroke-width="6" paint-order="stroke"
+      font-size="46" fill="#fff6e8" stroke="{SCENERY_INK}" stroke-width="6" paint-order="stroke"
       stroke-linejoin="round">KLOMP</text>
 <rect x="{c - 70}" y="{c + 30}" width="140" height="3" fill="#ffe9d0"/>
 <text x="{c}" y="{c + 56}" text-anchor="middle" font-family="DejaVu Sans" font-weight="bold"
       font-size="15" fill="#ffe9d0">A1 \u2022 ZILCHY</text>
 <path d="M {c - R + 20} {c} A {R - 20} {R - 20} 0 0 1 {c - 60} {c - R + 40}" fill="none"
       stroke="#ffffff" stroke-width="8" stroke-linecap="round" opacity="0.25"/>
-<circle cx="{c}" cy="{c}" r="16" fill="#7d0f14" stroke="{INK}" stroke-width="3"/>
+<circle cx="{c}" cy="{c}" r="16" fill="#7d0f14" stroke="{SCENERY_INK}" stroke-width="3"/>
 </svg>"""
 
 
@@ -124,13 +125,13 @@ def _label(body, defs="", hole=11):
 {body}
   <circle cx="{C}" cy="{C}" r="{C}" fill="url(#gloss)"/>
  </g>
- <circle cx="{C}" cy="{C}" r="{C - 4}" fill="none" stroke="{INK}" stroke-width="6"/>
- <circle cx="{C}" cy="{C}" r="{hole + 3}" fill="none" stroke="{INK}" stroke-width="5"/>
+ <circle cx="{C}" cy="{C}" r="{C - 4}" fill="none" stroke="{SCENERY_INK}" stroke-width="6"/>
+ <circle cx="{C}" cy="{C}" r="{hole + 3}" fill="none" stroke="{SCENERY_INK}" stroke-width="5"/>
 </g>
 </svg>"""
 
 
-def _txt(x, y, s, size, fill, stroke=INK, sw=0, anchor="middle", extra=""):
+def _txt(x, y, s, size, fill, stroke=SCENERY_INK, sw=0, anchor="middle", extra=""):
     st = (f' stroke="{stroke}" stroke-width="{sw}" paint-order="stroke" stroke-linejoin="round"'
           if sw else "")
     return (f'<text x="{x}" y="{y}" text-anchor="{anchor}" font-family="DejaVu Sans" '
@@ -147,31 +148,31 @@ def label_achtung_fulkod():
         pts = []
         for a, rr in ((a0, 128), (a0 + 0.12, 170), (a1 + 0.12, 170), (a1, 128)):
             pts.append(f"{C + rr * np.cos(a):.2f},{C + rr * np.sin(a):.2f}")
-        stripes.append(f'<polygon points="{" ".join(pts)}" fill="{INK}"/>')
+        stripes.append(f'<polygon points="{" ".join(pts)}" fill="{SCENERY_INK}"/>')
     tri = lambda x, y, s: (  # noqa: E731
         f'<path d="M{x} {y - s} L{x + s * 1.1} {y + s * 0.85} L{x - s * 1.1} {y + s * 0.85} Z" '
-        f'fill="{INK}" stroke="{INK}" stroke-width="4" stroke-linejoin="round"/>'
+        f'fill="{SCENERY_INK}" stroke="{SCENERY_INK}" stroke-width="4" stroke-linejoin="round"/>'
         f'<path d="M{x} {y - s + 9} L{x + s * 1.1 - 10} {y + s * 0.85 - 4} '
         f'L{x - s * 1.1 + 10} {y + s * 0.85 - 4} Z" fill="#ffd21a"/>'
-        f'<rect x="{x - 2.5}" y="{y - s * 0.35}" width="5" height="{s * 0.7}" rx="2" fill="{INK}"/>'
-        f'<circle cx="{x}" cy="{y + s * 0.55}" r="3" fill="{INK}"/>')
+        f'<rect x="{x - 2.5}" y="{y - s * 0.35}" width="5" height="{s * 0.7}" rx="2" fill="{SCENERY_INK}"/>'
+        f'<circle cx="{x}" cy="{y + s * 0.55}" r="3" fill="{SCENERY_INK}"/>')
     body = f"""
 <circle cx="{C}" cy="{C}" r="{C}" fill="#ffd21a"/>
 {''.join(stripes)}
-<circle cx="{C}" cy="{C}" r="128" fill="#ffd21a" stroke="{INK}" stroke-width="5"/>
-<circle cx="{C}" cy="{C}" r="112" fill="none" stroke="{INK}" stroke-width="2" stroke-dasharray="6 5"/>
-{_txt(C, 110, "ACHTUNG!", 29, INK)}
+<circle cx="{C}" cy="{C}" r="128" fill="#ffd21a" stroke="{SCENERY_INK}" stroke-width="5"/>
+<circle cx="{C}" cy="{C}" r="112" fill="none" stroke="{SCENERY_INK}" stroke-width="2" stroke-dasharray="6 5"/>
+{_txt(C, 110, "ACHTUNG!", 29, SCENERY_INK)}
 {tri(C - 72, C - 2, 20)}
 {tri(C + 72, C - 2, 20)}
 <g filter="url(#sh)">
-<path d="M52 196 H278 L266 221 L278 246 H52 L64 221 Z" fill="#e6262e" stroke="{INK}" stroke-width="5"
+<path d="M52 196 H278 L266 221 L278 246 H52 L64 221 Z" fill="#e6262e" stroke="{SCENERY_INK}" stroke-width="5"
       stroke-linejoin="round"/>
 </g>
 <rect x="70" y="201" width="190" height="6" rx="3" fill="#ff7a7f"/>
 {_txt(C, 238, "FULKOD", 40, "#ffffff", sw=6)}
-{_txt(C, 264, "45 RPM • SIDE A", 10, INK)}
+{_txt(C, 264, "45 RPM • SIDE A", 10, SCENERY_INK)}
 """
-    return render_svg(_label(body), S, S)
+    return render_svg_array(_label(body), S, S)
 
 
 def label_faceplant():
@@ -183,25 +184,25 @@ def label_faceplant():
             f'<g transform="rotate({ang + 22.5} {C} {C})">'
             f'<path d="M{C} {C - 40} C {C + 40} {C - 70}, {C + 34} {C - 118}, {C} {C - 142} '
             f'C {C - 34} {C - 118}, {C - 40} {C - 70}, {C} {C - 40} Z" fill="{fill}" '
-            f'stroke="{INK}" stroke-width="5" stroke-linejoin="round"/>'
+            f'stroke="{SCENERY_INK}" stroke-width="5" stroke-linejoin="round"/>'
             f'<path d="M{C} {C - 46} V {C - 128}" stroke="{vein}" stroke-width="3.5" '
             f'stroke-linecap="round"/>'
             f'<path d="M{C - 12} {C - 92} C {C - 20} {C - 98}, {C - 22} {C - 106}, {C - 20} {C - 112}" '
             f'stroke="#ffffff" stroke-opacity="0.55" stroke-width="4" fill="none" stroke-linecap="round"/>'
             f'</g>')
-    top = arc_text("FACEPLANT", C, C, 136, 30, "#ffffff", stroke=INK, stroke_width=6, spacing=3)
+    top = arc_text("FACEPLANT", C, C, 136, 30, "#ffffff", stroke=SCENERY_INK, stroke_width=6, spacing=3)
     bottom = arc_text("GREEN FINGERS \u2022 33\u2153", C, C, 140, 13, "#eaffc8", bottom=True,
                       spacing=1)
     body = f"""
 <circle cx="{C}" cy="{C}" r="{C}" fill="#1c4a26"/>
 <circle cx="{C}" cy="{C}" r="150" fill="none" stroke="#2e6b34" stroke-width="26"/>
 {''.join(leaves)}
-<circle cx="{C}" cy="{C}" r="54" fill="#ff7eb0" stroke="{INK}" stroke-width="5"/>
-<circle cx="{C - 18}" cy="{C - 16}" r="6" fill="{INK}"/>
-<circle cx="{C + 18}" cy="{C - 16}" r="6" fill="{INK}"/>
+<circle cx="{C}" cy="{C}" r="54" fill="#ff7eb0" stroke="{SCENERY_INK}" stroke-width="5"/>
+<circle cx="{C - 18}" cy="{C - 16}" r="6" fill="{SCENERY_INK}"/>
+<circle cx="{C + 18}" cy="{C - 16}" r="6" fill="{SCENERY_INK}"/>
 <circle cx="{C - 16}" cy="{C - 18}" r="2" fill="#fff"/>
 <circle cx="{C + 20}" cy="{C - 18}" r="2" fill="#fff"/>
-<path d="M{C - 26} {C + 22} Q {C} {C + 44} {C + 26} {C + 22}" stroke="{INK}" stroke-width="5"
+<path d="M{C - 26} {C + 22} Q {C} {C + 44} {C + 26} {C + 22}" stroke="{SCENERY_INK}" stroke-width="5"
       fill="none" stroke-linecap="round"/>
 <ellipse cx="{C - 34}" cy="{C + 8}" rx="7" ry="4" fill="#ff4d8d"/>
 <ellipse cx="{C + 34}" cy="{C + 8}" rx="7" ry="4" fill="#ff4d8d"/>
@@ -210,7 +211,7 @@ def label_faceplant():
 {top}
 {bottom}
 """
-    return render_svg(_label(body), S, S)
+    return render_svg_array(_label(body), S, S)
 
 
 def label_memoryleek():
@@ -243,27 +244,27 @@ def label_memoryleek():
 <g transform="rotate(-28 {C} {C})" filter="url(#sh)">
  <path d="M{C + 5} {C - 12} C {C + 60} {C - 30}, {C + 100} {C - 60}, {C + 140} {C - 92}
           C {C + 110} {C - 40}, {C + 70} {C - 4}, {C + 5} {C + 4} Z" fill="#2f8f2a"
-       stroke="{INK}" stroke-width="5" stroke-linejoin="round"/>
+       stroke="{SCENERY_INK}" stroke-width="5" stroke-linejoin="round"/>
  <path d="M{C + 5} {C - 6} C {C + 70} {C - 8}, {C + 110} {C + 10}, {C + 148} {C + 36}
           C {C + 100} {C + 30}, {C + 60} {C + 18}, {C + 5} {C + 12} Z" fill="#3fae3c"
-       stroke="{INK}" stroke-width="5" stroke-linejoin="round"/>
+       stroke="{SCENERY_INK}" stroke-width="5" stroke-linejoin="round"/>
  <path d="M{C + 5} {C - 13} L {C + 150} {C - 34} L {C + 158} {C - 22} L {C + 5} {C + 13} Z"
-       fill="#6fd14a" stroke="{INK}" stroke-width="5" stroke-linejoin="round"/>
+       fill="#6fd14a" stroke="{SCENERY_INK}" stroke-width="5" stroke-linejoin="round"/>
  <path d="M{C + 20} {C - 6} L {C + 140} {C - 24}" stroke="#b6f07a" stroke-width="3"
        stroke-linecap="round"/>
  <path d="M{C - 115} {C - 14} C {C - 124} {C - 14}, {C - 130} {C + 14}, {C - 115} {C + 14}
-          L {C + 10} {C + 14} L {C + 10} {C - 14} Z" fill="#f6f4e8" stroke="{INK}"
+          L {C + 10} {C + 14} L {C + 10} {C - 14} Z" fill="#f6f4e8" stroke="{SCENERY_INK}"
        stroke-width="5" stroke-linejoin="round"/>
  <path d="M{C - 30} {C - 14} C {C - 10} {C - 14}, {C - 5} {C - 14}, {C + 10} {C - 14}
           L {C + 10} {C + 14} C {C - 5} {C + 14}, {C - 10} {C + 14}, {C - 30} {C + 14} Z"
-       fill="#cfe98a" stroke="{INK}" stroke-width="4" stroke-linejoin="round"/>
+       fill="#cfe98a" stroke="{SCENERY_INK}" stroke-width="4" stroke-linejoin="round"/>
  <path d="M{C - 106} {C - 6} H {C - 40}" stroke="#ffffff" stroke-width="5" stroke-linecap="round"/>
  <path d="M{C - 100} {C + 6} H {C - 50}" stroke="#d6d2be" stroke-width="3" stroke-linecap="round"/>
  <path d="M{C - 124} {C - 8} l -14 -7 M{C - 126} {C} l -16 0 M{C - 124} {C + 8} l -14 7
           M{C - 125} {C - 3} l -12 -12 M{C - 125} {C + 3} l -12 12" stroke="#f6f4e8"
        stroke-width="3" stroke-linecap="round"/>
 </g>"""
-    top = arc_text("MEMORYLEEK", C, C, 134, 30, "#7ff3ff", stroke=INK, stroke_width=6, spacing=2)
+    top = arc_text("MEMORYLEEK", C, C, 134, 30, "#7ff3ff", stroke=SCENERY_INK, stroke_width=6, spacing=2)
     bottom = arc_text("0xDEADBEEF \u2022 SEGFAULT MIX", C, C, 138, 13, "#9fe8f2", bottom=True,
                       spacing=1)
     body = f"""
@@ -276,7 +277,7 @@ def label_memoryleek():
 {top}
 {bottom}
 """
-    return render_svg(_label(body), S, S)
+    return render_svg_array(_label(body), S, S)
 
 
 def label_oj():
@@ -309,17 +310,17 @@ def label_oj():
 </g>
 <path d="M{C - 88} {C - 98} A 20 20 0 0 1 {C - 60} {C - 104}" stroke="#fff" stroke-width="5"
       fill="none" stroke-linecap="round" opacity="0.8"/>
-<rect x="{C - 64}" y="{C + 32}" width="128" height="28" rx="14" fill="#2a9d3c" stroke="{INK}"
+<rect x="{C - 64}" y="{C + 32}" width="128" height="28" rx="14" fill="#2a9d3c" stroke="{SCENERY_INK}"
       stroke-width="4"/>
 {_txt(C, C + 52, "SIDE B", 17, "#ffffff")}
 <path d="M{C + 70} {C - 112} C {C + 90} {C - 140}, {C + 122} {C - 120}, {C + 116} {C - 96}
          C {C + 98} {C - 94}, {C + 82} {C - 98}, {C + 70} {C - 112} Z" fill="#39b54a"
-      stroke="{INK}" stroke-width="4"/>
+      stroke="{SCENERY_INK}" stroke-width="4"/>
 <path d="M{C + 80} {C - 108} Q {C + 98} {C - 112} {C + 108} {C - 102}" stroke="#1f7a2c"
       stroke-width="3" fill="none"/>
 {bottom}
 """
-    return render_svg(_label(body), S, S)
+    return render_svg_array(_label(body), S, S)
 
 
 def label_spp():
@@ -335,7 +336,7 @@ def label_spp():
     stars = "".join(
         f'<path d="M{x} {y - s} L{x + s * 0.28} {y - s * 0.28} L{x + s} {y} L{x + s * 0.28} '
         f'{y + s * 0.28} L{x} {y + s} L{x - s * 0.28} {y + s * 0.28} L{x - s} {y} '
-        f'L{x - s * 0.28} {y - s * 0.28} Z" fill="#fff6a8" stroke="{INK}" stroke-width="3" '
+        f'L{x - s * 0.28} {y - s * 0.28} Z" fill="#fff6a8" stroke="{SCENERY_INK}" stroke-width="3" '
         f'stroke-linejoin="round"/>'
         for x, y, s in ((52, 168, 14), (280, 168, 14), (250, 252, 12), (82, 248, 10)))
     top = arc_text("SUPER PARTY PLATTER", C, C, 138, 15, "#ffffff", spacing=1.5)
@@ -359,4 +360,4 @@ def label_spp():
     defs = """<linearGradient id="spg" x1="0" y1="0" x2="0" y2="1">
  <stop offset="0" stop-color="#fff39a"/><stop offset="0.55" stop-color="#ffd42a"/>
  <stop offset="0.56" stop-color="#ff9d1c"/><stop offset="1" stop-color="#ff7a1c"/></linearGradient>"""
-    return render_svg(_label(body, defs), S, S)
+    return render_svg_array(_label(body, defs), S, S)

@@ -3,7 +3,7 @@ import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
 from common import (FONT_BOLD_OBLIQUE, periodic_blur, periodic_noise, smoothstep,
-                    hsv_to_rgb, render_svg, over)
+                    hsv_to_rgb, render_svg_array, over)
 
 
 def black():
@@ -394,5 +394,5 @@ def blueprint(drawing_svg):
     lc = np.array([0.72, 0.85, 1.0], np.float32)
     rgb = rgb * (1 - lines[..., None]) + lc * lines[..., None]
     out = np.concatenate([rgb, np.ones((S, S, 1), np.float32)], -1)
-    draw = render_svg(drawing_svg, S, S)
+    draw = render_svg_array(drawing_svg, S, S)
     return over(out, draw)

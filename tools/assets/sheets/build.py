@@ -21,7 +21,10 @@ import sys
 
 from PIL import Image, ImageDraw, ImageFont
 
-FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+from assetkit import FONT_BOLD as FONT, checkerboard, main  # noqa: E402
+
 FONT_PLAIN = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 COLUMNS = 8
@@ -35,15 +38,6 @@ DIM = (170, 168, 178)
 EDGE = (90, 200, 255)
 ORIGIN = (255, 40, 160)
 BAD = (200, 40, 50)
-
-
-def checkerboard(w, h, cell=10):
-    board = Image.new("RGB", (w, h), (204, 204, 210))
-    d = ImageDraw.Draw(board)
-    for y in range(0, h, cell):
-        for x in range((y // cell) % 2 * cell, w, 2 * cell):
-            d.rectangle([x, y, x + cell - 1, y + cell - 1], fill=(244, 244, 248))
-    return board.convert("RGBA")
 
 
 def cut(entry, size):
@@ -61,10 +55,12 @@ def number(v):
     return f"{v:g}" if isinstance(v, float) else str(v)
 
 
-def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: build.py OUTDIR SHEETDIR")
-    assets, sheets = os.path.abspath(sys.argv[1]), sys.argv[2]
+def outputs(outdir, sheetdir):
+    return [os.path.join(sheetdir, "sprites-contact-sheet.png")]
+
+
+def build(outdir, sheets):
+    assets = os.path.abspath(outdir)
     root = os.path.dirname(assets)
     os.makedirs(sheets, exist_ok=True)
     with open(os.path.join(assets, "sprites.json"), encoding="utf-8") as f:
@@ -113,7 +109,7 @@ def main():
             zoom = min(CELL / rw, CELL / rh, MAX_ZOOM)
             tw, th = max(1, round(rw * zoom)), max(1, round(rh * zoom))
             resample = Image.LANCZOS if zoom < 1 else Image.NEAREST
-            board = checkerboard(tw, th)
+            board = checkerboard(tw, th, 10)
             board.alpha_composite(picture.resize((tw, th), resample))
             px, py = x0 + (CELL - tw) // 2, y0 + (CELL - th) // 2
             sheet.paste(board, (px, py))
@@ -130,4 +126,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    main(outputs, build)

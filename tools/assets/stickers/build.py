@@ -11,18 +11,19 @@ to OUTDIR/gfx/<key>.png with the sticker centred in its picture. A contact sheet
 of all stickers goes to SHEETDIR/stickers-preview.png.
 """
 
-import io
 import os
-import subprocess
 import sys
 import xml.etree.ElementTree as ET
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
-from PIL import Image, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageFilter
 from scipy import ndimage
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+
+import assetkit  # noqa: E402
 
 KEYS = [
     "luigi", "sorter", "star", "whoopsie", "drinks", "movie_idol", "heart", "gun",
@@ -40,10 +41,9 @@ CREDIT_WIDTH = 640   # width of the credit stickers, px
 SHADOW_DX, SHADOW_DY = 7, 9
 SHADOW_BLUR = 5.0
 SHADOW_ALPHA = 0.42
-FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
 
-def render_svg(key):
+def render_artwork(key):
     path = os.path.join(HERE, key + ".svg")
     root = ET.parse(path).getroot()
     w, h = float(root.get("width")), float(root.get("height"))
@@ -51,9 +51,7 @@ def render_svg(key):
     wide = key.startswith("c_")
     zoom = (CREDIT_WIDTH - 2 * (MARGIN + BORDER)) / w if wide else \
         (LONG_SIDE - 2 * (MARGIN + BORDER)) / max(w, h)
-    png = subprocess.run(["rsvg-convert", "--format=png", "--zoom=%.4f" % zoom, path],
-                         check=True, stdout=subprocess.PIPE).stdout
-    return Image.open(io.BytesIO(png)).convert("RGBA")
+    return assetkit.rsvg_convert(path, "--format=png", "--zoom=%.4f" % zoom)
 
 
 def die_cut(art):
@@ -103,44 +101,21 @@ def die_cut(art):
 
 
 def build_one(key, gfx_dir):
-    pic = die_cut(render_svg(key))
+    pic = die_cut(render_artwork(key))
     pic.save(os.path.join(gfx_dir, key + ".png"), optimize=False, compress_level=9)
     return key, pic
 
 
-def contact_sheet(pics, path):
-    cols, cell, label = 5, 260, 26
-    rows = (len(pics) + cols - 1) // cols
-    W, H = cols * cell, rows * (cell + label)
-    yy, xx = np.mgrid[0:H, 0:W]
-    board = np.where(((xx // 16) + (yy // 16)) % 2 == 0, 205, 160).astype(np.uint8)
-    sheet = Image.fromarray(board).convert("RGBA")
-    draw = ImageDraw.Draw(sheet)
-    font = ImageFont.truetype(FONT, 16)
-    for i, (key, pic) in enumerate(pics):
-        cx, cy = (i % cols) * cell, (i // cols) * (cell + label)
-        s = (cell - 16) / max(pic.size)
-        thumb = pic.resize((max(1, round(pic.size[0] * s)), max(1, round(pic.size[1] * s))),
-                           Image.LANCZOS)
-        sheet.alpha_composite(thumb, (cx + (cell - thumb.size[0]) // 2,
-                                      cy + (cell - thumb.size[1]) // 2))
-        tw = draw.textlength(key, font=font)
-        draw.rectangle([cx, cy + cell, cx + cell - 1, cy + cell + label - 1], fill=(30, 30, 40, 255))
-        draw.text((cx + (cell - tw) / 2, cy + cell + 3), key, font=font, fill=(255, 255, 255, 255))
-    sheet.save(path, optimize=False, compress_level=9)
+def outputs(outdir, sheetdir):
+    return assetkit.picture_outputs(outdir, sheetdir, KEYS, "stickers-preview.png")
 
 
-def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: build.py OUTDIR SHEETDIR")
-    gfx_dir = os.path.join(sys.argv[1], "gfx")
-    sheet_dir = sys.argv[2]
-    os.makedirs(gfx_dir, exist_ok=True)
-    os.makedirs(sheet_dir, exist_ok=True)
+def build(outdir, sheetdir):
+    gfx_dir = assetkit.make_picture_folders(outdir, sheetdir)
     with ThreadPoolExecutor(max_workers=max(2, os.cpu_count() or 2)) as pool:
         pics = list(pool.map(lambda k: build_one(k, gfx_dir), KEYS))
-    contact_sheet(pics, os.path.join(sheet_dir, "stickers-preview.png"))
+    assetkit.contact_sheet(pics, os.path.join(sheetdir, "stickers-preview.png"), 5, 260, 260)
 
 
 if __name__ == "__main__":
-    main()
+    assetkit.main(outputs, build)
