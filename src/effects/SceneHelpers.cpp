@@ -41,7 +41,7 @@ void updateSceneObject(SceneObject& object, float dt) {
     }
 }
 
-void drawSceneObject(SceneObject& object, const sf::Shader* shader) {
+void drawSceneObject(const SceneObject& object, const sf::Shader* shader) {
     if (object.sprite == nullptr) {
         return;
     }
@@ -104,7 +104,7 @@ void updateSticker(Sticker& sticker, float dt) {
         return;
     }
 
-    sticker.x += 256.0f * dt;
+    sticker.x += kDriftSpeed * dt;
     updateSceneObject(sticker, dt);
     if (sticker.dripEnabled && !sticker.dripStarted) {
         sticker.dripDelay -= dt;
