@@ -7,10 +7,12 @@
 // GL context (tools/with-xvfb.sh gives one on a machine without a screen).
 #include "assets/MusicManager.hpp"
 #include "assets/RegistryViews.hpp"
+#include "assets/ShowKeys.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
+#include "runtime/Startup.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 #include <SFML/Graphics/Font.hpp>
@@ -34,45 +36,39 @@ namespace assetcheck {
 // ---------------------------------------------------------------------------------------------
 // What the show needs.
 
-inline const char* const kFontFile = "assets/colored-crayons/colored-crayons.ttf";
+using ::kFontFile;
 // The scroller writes its messages in capitals and spaces only.
-inline const char* const kScrollerCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ";
+inline constexpr const char* kScrollerCharacters = kScrollerLetters;
 inline const double kSongSeconds = 197.0; // the show runs about 197 s on one song
 inline const double kNoiseSeconds = 0.75; // the intro's static burst lasts 0.75 s
 
 inline const std::vector<std::string>& requiredTextures() {
-    static const std::vector<std::string> keys{"brickwall", "spectrum", "krv-white",
-                                               "blueprint", "galaxy",   "vantiebg"};
+    static const std::vector<std::string> keys(std::begin(ShowKeys::textures),
+                                               std::end(ShowKeys::textures));
     return keys;
 }
 
 inline const std::vector<std::string>& requiredSprites() {
-    static const std::vector<std::string> keys{
-        "black",       "mask",       "sun",        "vinyl",       "presents",   "aint",
-        "zilchy",      "but",        "a",          "symbol",      "klomp",      "stencilart",
-        "bomb",        "white",      "black-drop", "jas39",       "luigi",      "sorter",
-        "star",        "whoopsie",   "drinks",     "movie_idol",  "heart",      "gun",
-        "prisonbreak", "fist",       "frame",      "frame-sides", "big-vinyl",  "achtung-fulkod",
-        "faceplant",   "memoryleek", "oj",         "spp",         "cross-star", "bravo-1",
-        "bravo-2",     "bravo-3",    "bravo-4",    "bravo-5",     "bravo-6",    "splat",
-        "charlie",     "duck",       "1202",       "bong",        "portrait",   "charlie2000",
-        "finger",      "ring",       "zib",        "vantie",      "tripple",    "c_alpha",
-        "c_bravo",     "c_charlie",  "drop"};
+    static const std::vector<std::string> keys(std::begin(ShowKeys::sprites),
+                                               std::end(ShowKeys::sprites));
     return keys;
 }
 
 inline const std::vector<std::string>& requiredSounds() {
-    static const std::vector<std::string> keys{"noise"};
+    static const std::vector<std::string> keys(std::begin(ShowKeys::sounds),
+                                               std::end(ShowKeys::sounds));
     return keys;
 }
 
 inline const std::vector<std::string>& requiredSongs() {
-    static const std::vector<std::string> keys{"klomp"};
+    static const std::vector<std::string> keys(std::begin(ShowKeys::songs),
+                                               std::end(ShowKeys::songs));
     return keys;
 }
 
 inline const std::vector<std::string>& requiredParticleSystems() {
-    static const std::vector<std::string> keys{"bw_stars", "star_particles", "vinyl_stars"};
+    static const std::vector<std::string> keys(std::begin(ShowKeys::particleSystems),
+                                               std::end(ShowKeys::particleSystems));
     return keys;
 }
 
