@@ -1,7 +1,6 @@
 #pragma once
 // Every registry key the show looks up, by registry. The scenes and start-up name their keys
-// where they use them; the asset check holds the definition files against these lists, and a
-// scene test holds the scenes' lookups against them.
+// where they use them; the asset check holds the definition files against these lists.
 namespace ShowKeys {
 
 inline constexpr const char* textures[] = {"brickwall", "spectrum", "krv-white",

@@ -33,7 +33,7 @@ bool SpriteManager::readEntries(const nlohmann::json& document) {
             const bool autocenter = readOptional<bool>(entry, "autocenter", false);
 
             const std::string textureKey = entry.at("texture").get<std::string>();
-            sf::Texture* texture = TextureManager::get(textureKey);
+            const sf::Texture* texture = TextureManager::get(textureKey);
             if (texture == nullptr) {
                 return; // the texture registry has reported the unknown key
             }

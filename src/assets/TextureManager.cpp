@@ -53,6 +53,6 @@ bool TextureManager::exists(const std::string& key) {
     return textures.count(key) != 0;
 }
 
-sf::Texture* TextureManager::get(const std::string& key) {
+const sf::Texture* TextureManager::get(const std::string& key) {
     return lookUpEntry(textures, key, kFormat);
 }
