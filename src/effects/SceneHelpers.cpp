@@ -21,6 +21,16 @@ void step(Tween& tween, float dt, float& property) {
 
 } // namespace
 
+void placeSceneObject(SceneObject& object, const char* key, float x, float y, float alpha) {
+    object.sprite = SpriteManager::get(key);
+    object.x = x;
+    object.y = y;
+    object.alpha = alpha;
+    object.rotation = 0.0f;
+    object.scale = 1.0f;
+    object.animated = false;
+}
+
 void updateSceneObject(SceneObject& object, float dt) {
     step(object.xTween, dt, object.x);
     step(object.yTween, dt, object.y);

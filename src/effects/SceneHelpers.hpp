@@ -38,6 +38,9 @@ struct SceneObject {
     Tween scaleTween;
 };
 
+// Gives `object` the registry sprite `key` at (x, y) with `alpha`, upright at scale 1 and
+// without a flip-book.
+void placeSceneObject(SceneObject& object, const char* key, float x, float y, float alpha);
 void updateSceneObject(SceneObject& object, float dt);
 // Draws into frameTarget, through `shader` when one is given.
 void drawSceneObject(const SceneObject& object, const sf::Shader* shader);

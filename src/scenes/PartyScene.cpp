@@ -66,14 +66,7 @@ void setUp(PartyState& s) {
     walker.rotation = 0.0f;
     walker.scale = 1.0f;
 
-    SceneObject& star = s.crossStar;
-    star.sprite = SpriteManager::get("cross-star");
-    star.x = -553.0f;
-    star.y = 508.0f;
-    star.alpha = 1.0f;
-    star.rotation = 0.0f;
-    star.scale = 1.0f;
-    star.animated = false;
+    placeSceneObject(s.crossStar, "cross-star", -553.0f, 508.0f, 1.0f);
 }
 
 SceneId timeline(PartyState& s) {

@@ -45,30 +45,20 @@ SceneObject TitleState::*const kWords[6] = {&TitleState::aint,   &TitleState::zi
                                             &TitleState::but,    &TitleState::a,
                                             &TitleState::symbol, &TitleState::klomp};
 
-void place(SceneObject& object, const char* key, float x, float y, float alpha) {
-    object.sprite = SpriteManager::get(key);
-    object.x = x;
-    object.y = y;
-    object.alpha = alpha;
-    object.rotation = 0.0f;
-    object.scale = 1.0f;
-    object.animated = false;
-}
-
 void setUp(TitleState& s) {
     fadeFromBlack(4.0f);
     s.titleFirstFrame = false;
     demo.wallRect = sf::FloatRect(0.0f, 0.0f, 2048.0f, 2048.0f);
     pivotOnCentre(demo.frameSprite);
 
-    place(s.stencilart, "stencilart", 960.0f, 1080.0f, 1.0f);
-    place(s.bomb, "bomb", 960.0f, -160.0f, 1.0f);
-    place(s.aint, "aint", 383.0f, 343.0f, 0.0f);
-    place(s.zilchy, "zilchy", 934.0f, 343.0f, 0.0f);
-    place(s.but, "but", 1482.0f, 343.0f, 0.0f);
-    place(s.a, "a", 393.0f, 602.0f, 0.0f);
-    place(s.symbol, "symbol", 680.0f, 590.0f, 0.0f);
-    place(s.klomp, "klomp", 1227.0f, 602.0f, 0.0f);
+    placeSceneObject(s.stencilart, "stencilart", 960.0f, 1080.0f, 1.0f);
+    placeSceneObject(s.bomb, "bomb", 960.0f, -160.0f, 1.0f);
+    placeSceneObject(s.aint, "aint", 383.0f, 343.0f, 0.0f);
+    placeSceneObject(s.zilchy, "zilchy", 934.0f, 343.0f, 0.0f);
+    placeSceneObject(s.but, "but", 1482.0f, 343.0f, 0.0f);
+    placeSceneObject(s.a, "a", 393.0f, 602.0f, 0.0f);
+    placeSceneObject(s.symbol, "symbol", 680.0f, 590.0f, 0.0f);
+    placeSceneObject(s.klomp, "klomp", 1227.0f, 602.0f, 0.0f);
 
     if (ElasticSprite* wall = buildWall(s.titleWall)) {
         wall->setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
