@@ -120,7 +120,7 @@ TEST(Textures, AddingATakenKeyKeepsTheFirstTextureInPlace) {
     const std::string key = uniqueKey("taken");
     ASSERT_TRUE(TextureManager::add(
         key, test::writePng(dir.file("first.png"), 10, 10, sf::Color::Red), false));
-    sf::Texture* first = TextureManager::get(key);
+    const sf::Texture* first = TextureManager::get(key);
 
     test::CerrCapture capture;
     EXPECT_FALSE(TextureManager::add(

@@ -4,10 +4,12 @@
 
 #include "assets/MusicManager.hpp"
 #include "assets/RegistryViews.hpp"
+#include "assets/ShowKeys.hpp"
 #include "assets/SoundManager.hpp"
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
+#include "runtime/Startup.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 #include <SFML/Graphics/Font.hpp>
@@ -34,43 +36,36 @@ namespace {
 // What the show needs.
 
 // The scroller writes its messages in capitals and spaces only.
-const char* const kScrollerCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ";
+const char* const kScrollerCharacters = kScrollerLetters;
 const double kSongSeconds = 197.0; // the show runs about 197 s on one song
 const double kNoiseSeconds = 0.75; // the intro's static burst lasts 0.75 s
 
+template <std::size_t N> std::vector<std::string> keyList(const char* const (&keys)[N]) {
+    return std::vector<std::string>(std::begin(keys), std::end(keys));
+}
+
 const std::vector<std::string>& requiredTextures() {
-    static const std::vector<std::string> keys{"brickwall", "spectrum", "krv-white",
-                                               "blueprint", "galaxy",   "vantiebg"};
+    static const std::vector<std::string> keys = keyList(ShowKeys::textures);
     return keys;
 }
 
 const std::vector<std::string>& requiredSprites() {
-    static const std::vector<std::string> keys{
-        "black",       "mask",       "sun",        "vinyl",       "presents",   "aint",
-        "zilchy",      "but",        "a",          "symbol",      "klomp",      "stencilart",
-        "bomb",        "white",      "black-drop", "jas39",       "luigi",      "sorter",
-        "star",        "whoopsie",   "drinks",     "movie_idol",  "heart",      "gun",
-        "prisonbreak", "fist",       "frame",      "frame-sides", "big-vinyl",  "achtung-fulkod",
-        "faceplant",   "memoryleek", "oj",         "spp",         "cross-star", "bravo-1",
-        "bravo-2",     "bravo-3",    "bravo-4",    "bravo-5",     "bravo-6",    "splat",
-        "charlie",     "duck",       "1202",       "bong",        "portrait",   "charlie2000",
-        "finger",      "ring",       "zib",        "vantie",      "tripple",    "c_alpha",
-        "c_bravo",     "c_charlie",  "drop"};
+    static const std::vector<std::string> keys = keyList(ShowKeys::sprites);
     return keys;
 }
 
 const std::vector<std::string>& requiredSounds() {
-    static const std::vector<std::string> keys{"noise"};
+    static const std::vector<std::string> keys = keyList(ShowKeys::sounds);
     return keys;
 }
 
 const std::vector<std::string>& requiredSongs() {
-    static const std::vector<std::string> keys{"klomp"};
+    static const std::vector<std::string> keys = keyList(ShowKeys::songs);
     return keys;
 }
 
 const std::vector<std::string>& requiredParticleSystems() {
-    static const std::vector<std::string> keys{"bw_stars", "star_particles", "vinyl_stars"};
+    static const std::vector<std::string> keys = keyList(ShowKeys::particleSystems);
     return keys;
 }
 
@@ -83,7 +78,7 @@ const std::vector<std::string>& requiredParticleSystems() {
 // its Unicode character map (formats 4 and 12). The others go to `missing`. False with a
 // reason in `error` when the file cannot be read or has no usable Unicode map.
 bool findUnmappedCharacters(const std::string& path, const std::vector<char32_t>& wanted,
-                                   std::vector<char32_t>& missing, std::string& error) {
+                            std::vector<char32_t>& missing, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open " + path;
@@ -209,7 +204,6 @@ double soundFileSeconds(const std::string& path) {
 // ---------------------------------------------------------------------------------------------
 // The check.
 
-
 namespace detail {
 
 // Sends std::cerr and the media library's error stream into one buffer while it lives.
@@ -256,8 +250,8 @@ std::vector<std::string> sectionKeys(const std::string& path, const char* sectio
     return keys;
 }
 
-std::string memberString(const std::string& path, const char* section,
-                                const std::string& key, const char* member) {
+std::string memberString(const std::string& path, const char* section, const std::string& key,
+                         const char* member) {
     std::ifstream in(path);
     const nlohmann::json document = nlohmann::json::parse(in, nullptr, false);
     if (!document.is_object()) {

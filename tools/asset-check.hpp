@@ -6,6 +6,8 @@
 //
 // Run from the repository root (assets/ relative paths) with an X display: textures need a
 // GL context (tools/with-xvfb.sh gives one on a machine without a screen).
+#include "runtime/Startup.hpp"
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@
 namespace assetcheck {
 
 // The font the scroller writes with, relative to the repository root.
-inline const char* const kFontFile = "assets/colored-crayons/colored-crayons.ttf";
+using ::kFontFile;
 
 // Which of `wanted` the font file at `path` maps to a real glyph (not glyph 0, .notdef) in
 // its Unicode character map (formats 4 and 12). The others go to `missing`. False with a

@@ -116,7 +116,7 @@ struct Effects {
 };
 
 void setUpEffects(Effects& e) {
-    sf::Texture* bricks = TextureManager::get("brickwall");
+    const sf::Texture* bricks = TextureManager::get("brickwall");
     e.wall.setTexture(*bricks, false);
     e.wall.enablePerspective();
     e.wall.setCornerOffset(2, {0.0f, 2500.0f});

@@ -49,6 +49,20 @@ void reportEntryError(const char* prefix, const std::string& key, const std::exc
               << std::endl;
 }
 
+bool loadDefinitions(const DefinitionFormat& format, const std::string& path,
+                     bool (*readEntries)(const nlohmann::json& document)) {
+    nlohmann::json document;
+    if (!parseDefinitionFile(format.prefix, path, document)) {
+        return false;
+    }
+    return readEntries(document);
+}
+
+void reportUnknownKey(const DefinitionFormat& format, const std::string& key) {
+    std::cerr << format.prefix << format.entryName << " with key " << printable(key)
+              << " does not exist." << std::endl;
+}
+
 bool readDefinitionEntries(const DefinitionFormat& format, const nlohmann::json& document,
                            const EntryReader& readEntry) {
     if (!validateJson(document, {format.sectionKey})) {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ bool validateJson(const nlohmann::json& document, const std::vector<std::string>
 // What makes one registry's definition file different from another's.
 struct DefinitionFormat {
     const char* prefix;          // "TextureManager: "
+    const char* entryName;       // "Texture", as in "Texture with key ... does not exist."
     const char* sectionKey;      // "textures"
     const char* requiredMember;  // "file"
     const char* missingSection;  // line after the validation line, or nullptr for none
@@ -24,6 +26,37 @@ struct DefinitionFormat {
 // reported and gives false. A parse error is reported (two lines) and the document keeps
 // what the parser had built so far; the result is then still true.
 bool parseDefinitionFile(const char* prefix, const std::string& path, nlohmann::json& document);
+
+// Parses the definition file at `path` and hands the document to the registry's
+// `readEntries`; false when the file does not open or the registry's section is missing.
+bool loadDefinitions(const DefinitionFormat& format, const std::string& path,
+                     bool (*readEntries)(const nlohmann::json& document));
+
+// The entry under `key` in a registry's map (held by pointer or by value), or null.
+template <typename Value> Value* entryAddress(std::unique_ptr<Value>& entry) {
+    return entry.get();
+}
+template <typename Value> Value* entryAddress(Value& entry) {
+    return &entry;
+}
+template <typename Map> auto findEntry(Map& entries, const std::string& key) {
+    const auto it = entries.find(key);
+    return it == entries.end() ? nullptr : entryAddress(it->second);
+}
+
+// Reports a lookup of a key the registry does not hold: "PREFIXENTRY with key KEY does not
+// exist."
+void reportUnknownKey(const DefinitionFormat& format, const std::string& key);
+
+// findEntry for the show's lookups: an unknown key is reported in the registry's words.
+template <typename Map>
+auto lookUpEntry(Map& entries, const std::string& key, const DefinitionFormat& format) {
+    const auto entry = findEntry(entries, key);
+    if (entry == nullptr) {
+        reportUnknownKey(format, key);
+    }
+    return entry;
+}
 
 // One registry entry: its key and its value (an object with the required member).
 using EntryReader = std::function<void(const std::string& key, const nlohmann::json& entry)>;

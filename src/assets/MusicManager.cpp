@@ -10,8 +10,8 @@
 #include <iostream>
 
 namespace {
-const DefinitionFormat kFormat{"MusicManager: ", "music", "file", nullptr,
-                               "Missing FILE property for ["};
+const DefinitionFormat kFormat{"MusicManager: ", "Song",  "music",
+                               "file",           nullptr, "Missing FILE property for ["};
 
 sf::Int32 wholeMilliseconds(double ms) {
     if (!(ms > -2147483648.0) || !(ms < 2147483647.0)) {
@@ -26,11 +26,7 @@ std::unique_ptr<sf::Music> MusicManager::music;
 bool MusicManager::musicMuted = false;
 
 bool MusicManager::load(const std::string& path) {
-    nlohmann::json document;
-    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
-        return false;
-    }
-    return readEntries(document);
+    return loadDefinitions(kFormat, path, &readEntries);
 }
 
 bool MusicManager::readEntries(const nlohmann::json& document) {
@@ -63,8 +59,7 @@ sf::Music* MusicManager::currentMusic() {
 }
 
 const MusicEntry* MusicManager::entry(const std::string& key) {
-    const auto it = entries.find(key);
-    return it == entries.end() ? nullptr : it->second.get();
+    return findEntry(entries, key);
 }
 
 void MusicManager::mute() {
@@ -75,10 +70,8 @@ void MusicManager::mute() {
 }
 
 void MusicManager::play(const std::string& key, bool loop, double startOffset) {
-    const MusicEntry* song = entry(key);
+    const MusicEntry* song = lookUpEntry(entries, key, kFormat);
     if (song == nullptr) {
-        std::cerr << "MusicManager: Song with key " << printable(key) << " does not exist."
-                  << std::endl;
         return;
     }
     sf::Music* stream = currentMusic();

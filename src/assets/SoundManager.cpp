@@ -12,8 +12,8 @@
 #include <iostream>
 
 namespace {
-const DefinitionFormat kFormat{"SoundManager: ", "sounds", "file",
-                               "Missing properties in soundsfile.", nullptr};
+const DefinitionFormat kFormat{
+    "SoundManager: ", "Sound", "sounds", "file", "Missing properties in soundsfile.", nullptr};
 // The most voices one sound may have: every voice holds one of the audio device's sources,
 // of which OpenAL Soft offers 256 in all.
 constexpr std::int32_t kMaxVoices = 256;
@@ -56,11 +56,7 @@ std::unordered_map<std::string, std::unique_ptr<SoundPool>> SoundManager::pools;
 bool SoundManager::soundMuted = false;
 
 bool SoundManager::load(const std::string& path) {
-    nlohmann::json document;
-    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
-        return false;
-    }
-    return readEntries(document);
+    return loadDefinitions(kFormat, path, &readEntries);
 }
 
 bool SoundManager::readEntries(const nlohmann::json& document) {
@@ -124,18 +120,15 @@ bool SoundManager::exists(const std::string& key) {
 }
 
 SoundPool* SoundManager::find(const std::string& key) {
-    const auto it = pools.find(key);
-    if (it == pools.end()) {
-        std::cerr << "SoundManager: Sound with key " << printable(key) << " does not exist."
-                  << std::endl;
-        return nullptr;
-    }
-    return it->second.get();
+    return lookUpEntry(pools, key, kFormat);
 }
 
 const SoundPool* SoundManager::pool(const std::string& key) {
-    const auto it = pools.find(key);
-    return it == pools.end() ? nullptr : it->second.get();
+    return findEntry(pools, key);
+}
+
+void SoundManager::mute() {
+    soundMuted = true;
 }
 
 void SoundManager::play(const std::string& key) {

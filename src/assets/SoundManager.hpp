@@ -30,6 +30,8 @@ class SoundManager {
     static void play(const std::string& key);
     // Stops every voice of the sound.
     static void stop(const std::string& key);
+    // Turns sound effects off for the rest of the run: later play and stop calls do nothing.
+    static void mute();
 
     static bool soundMuted;
 

@@ -7,7 +7,10 @@
 #include <iostream>
 
 namespace {
-const DefinitionFormat kFormat{"SpriteManager: ", "sprites", "texture",
+const DefinitionFormat kFormat{"SpriteManager: ",
+                               "Sprite",
+                               "sprites",
+                               "texture",
                                "Missing properties in spritesfile.",
                                "Missing TEXTURE property for ["};
 }
@@ -15,11 +18,7 @@ const DefinitionFormat kFormat{"SpriteManager: ", "sprites", "texture",
 std::unordered_map<std::string, std::unique_ptr<sf::Sprite>> SpriteManager::sprites;
 
 bool SpriteManager::load(const std::string& path) {
-    nlohmann::json document;
-    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
-        return false;
-    }
-    return readEntries(document);
+    return loadDefinitions(kFormat, path, &readEntries);
 }
 
 bool SpriteManager::readEntries(const nlohmann::json& document) {
@@ -34,7 +33,7 @@ bool SpriteManager::readEntries(const nlohmann::json& document) {
             const bool autocenter = readOptional<bool>(entry, "autocenter", false);
 
             const std::string textureKey = entry.at("texture").get<std::string>();
-            sf::Texture* texture = TextureManager::get(textureKey);
+            const sf::Texture* texture = TextureManager::get(textureKey);
             if (texture == nullptr) {
                 return; // the texture registry has reported the unknown key
             }
@@ -80,11 +79,5 @@ bool SpriteManager::exists(const std::string& key) {
 }
 
 sf::Sprite* SpriteManager::get(const std::string& key) {
-    const auto it = sprites.find(key);
-    if (it == sprites.end()) {
-        std::cerr << "SpriteManager: Sprite with key " << printable(key) << " does not exist."
-                  << std::endl;
-        return nullptr;
-    }
-    return it->second.get();
+    return lookUpEntry(sprites, key, kFormat);
 }

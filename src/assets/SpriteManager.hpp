@@ -19,5 +19,7 @@ class SpriteManager {
     static sf::Sprite* get(const std::string& key);
 
   private:
+    // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
+    friend struct RegistryViews;
     static std::unordered_map<std::string, std::unique_ptr<sf::Sprite>> sprites;
 };

@@ -6,7 +6,10 @@
 #include <iostream>
 
 namespace {
-const DefinitionFormat kFormat{"TextureManager: ", "textures", "file",
+const DefinitionFormat kFormat{"TextureManager: ",
+                               "Texture",
+                               "textures",
+                               "file",
                                "Missing properties in texturesfile.",
                                "Missing FILE property for ["};
 }
@@ -14,11 +17,7 @@ const DefinitionFormat kFormat{"TextureManager: ", "textures", "file",
 std::unordered_map<std::string, std::unique_ptr<sf::Texture>> TextureManager::textures;
 
 bool TextureManager::load(const std::string& path) {
-    nlohmann::json document;
-    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
-        return false;
-    }
-    return readEntries(document);
+    return loadDefinitions(kFormat, path, &readEntries);
 }
 
 bool TextureManager::readEntries(const nlohmann::json& document) {
@@ -54,12 +53,6 @@ bool TextureManager::exists(const std::string& key) {
     return textures.count(key) != 0;
 }
 
-sf::Texture* TextureManager::get(const std::string& key) {
-    const auto it = textures.find(key);
-    if (it == textures.end()) {
-        std::cerr << "TextureManager: Texture with key " << printable(key) << " does not exist."
-                  << std::endl;
-        return nullptr;
-    }
-    return it->second.get();
+const sf::Texture* TextureManager::get(const std::string& key) {
+    return lookUpEntry(textures, key, kFormat);
 }

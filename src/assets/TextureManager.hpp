@@ -7,7 +7,8 @@
 #include <unordered_map>
 
 // Every image of the show as a texture under a string key, filled once from
-// assets/textures.json. Lookups hand out the registered texture itself.
+// assets/textures.json. Lookups hand out the registered texture itself, read-only: nothing
+// changes a texture once it is loaded.
 class TextureManager {
   public:
     static bool load(const std::string& path);
@@ -16,8 +17,10 @@ class TextureManager {
     static void clear();
     static bool add(const std::string& key, const std::string& file, bool repeated);
     static bool exists(const std::string& key);
-    static sf::Texture* get(const std::string& key);
+    static const sf::Texture* get(const std::string& key);
 
   private:
+    // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
+    friend struct RegistryViews;
     static std::unordered_map<std::string, std::unique_ptr<sf::Texture>> textures;
 };

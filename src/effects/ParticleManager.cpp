@@ -6,18 +6,15 @@
 #include <iostream>
 
 namespace {
-const DefinitionFormat kFormat{"ParticleManager: ", "particlesystems", "file", nullptr,
-                               "Missing FILE property for ["};
+const DefinitionFormat kFormat{
+    "ParticleManager: ",          "ParticleSystem", "particlesystems", "file", nullptr,
+    "Missing FILE property for ["};
 }
 
 std::map<std::string, ParticleSystem> ParticleManager::systems;
 
 bool ParticleManager::load(const std::string& path) {
-    nlohmann::json document;
-    if (!parseDefinitionFile(kFormat.prefix, path, document)) {
-        return false;
-    }
-    return readEntries(document);
+    return loadDefinitions(kFormat, path, &readEntries);
 }
 
 bool ParticleManager::readEntries(const nlohmann::json& document) {
@@ -42,13 +39,7 @@ void ParticleManager::clear() {
 }
 
 ParticleSystem* ParticleManager::get(const std::string& key) {
-    const auto it = systems.find(key);
-    if (it == systems.end()) {
-        std::cerr << "ParticleManager: ParticleSystem with key " << printable(key)
-                  << " does not exist." << std::endl;
-        return nullptr;
-    }
-    return &it->second;
+    return lookUpEntry(systems, key, kFormat);
 }
 
 void ParticleManager::update(float dt) {

@@ -19,5 +19,7 @@ class ParticleManager {
     static void draw();
 
   private:
+    // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
+    friend struct RegistryViews;
     static std::map<std::string, ParticleSystem> systems;
 };

@@ -87,9 +87,9 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t poolSize
 
         ParticleSystem loaded;
         loaded.minX = readOptionalFloat(document, "min_x", 0.0f);
-        loaded.maxX = readOptionalFloat(document, "max_x", 1920.0f);
+        loaded.maxX = readOptionalFloat(document, "max_x", kFrameWidthF);
         loaded.minY = readOptionalFloat(document, "min_y", 0.0f);
-        loaded.maxY = readOptionalFloat(document, "max_y", 1080.0f);
+        loaded.maxY = readOptionalFloat(document, "max_y", kFrameHeightF);
         loaded.xs = readRange(document, "min_xs", "max_xs");
         loaded.ys = readRange(document, "min_ys", "max_ys");
         loaded.xg = readRange(document, "min_xg", "max_xg");

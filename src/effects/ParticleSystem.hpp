@@ -1,5 +1,6 @@
 #pragma once
 #include "effects/Easing.hpp"
+#include "runtime/Frame.hpp"
 
 #include <SFML/Graphics/Sprite.hpp>
 
@@ -64,7 +65,7 @@ class ParticleSystem {
   public:
     float spawnInterval = 0.0f;
     std::int32_t capacity = 0;
-    float minX = 0.0f, maxX = 1920.0f, minY = 0.0f, maxY = 1080.0f;
+    float minX = 0.0f, maxX = kFrameWidthF, minY = 0.0f, maxY = kFrameHeightF;
     Range xs, ys, xg, yg, rot, rotspeed, fadeTime, scale, scalespeed, ttl;
     bool fadein = false;
     bool fadeout = false;

@@ -21,6 +21,16 @@ void step(Tween& tween, float dt, float& property) {
 
 } // namespace
 
+void placeSceneObject(SceneObject& object, const char* key, float x, float y, float alpha) {
+    object.sprite = SpriteManager::get(key);
+    object.x = x;
+    object.y = y;
+    object.alpha = alpha;
+    object.rotation = 0.0f;
+    object.scale = 1.0f;
+    object.animated = false;
+}
+
 void updateSceneObject(SceneObject& object, float dt) {
     step(object.xTween, dt, object.x);
     step(object.yTween, dt, object.y);
@@ -41,7 +51,7 @@ void updateSceneObject(SceneObject& object, float dt) {
     }
 }
 
-void drawSceneObject(SceneObject& object, const sf::Shader* shader) {
+void drawSceneObject(const SceneObject& object, const sf::Shader* shader) {
     if (object.sprite == nullptr) {
         return;
     }
@@ -104,7 +114,7 @@ void updateSticker(Sticker& sticker, float dt) {
         return;
     }
 
-    sticker.x += 256.0f * dt;
+    sticker.x += kDriftSpeed * dt;
     updateSceneObject(sticker, dt);
     if (sticker.dripEnabled && !sticker.dripStarted) {
         sticker.dripDelay -= dt;

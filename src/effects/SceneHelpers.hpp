@@ -2,6 +2,7 @@
 // Drawing helpers that several scenes share: tweened scene objects, pop-in stickers and the
 // sine scroller.
 #include "effects/Easing.hpp"
+#include "runtime/Frame.hpp"
 
 #include <SFML/Graphics/Color.hpp>
 #include <SFML/Graphics/Rect.hpp>
@@ -12,6 +13,9 @@
 
 #include <string>
 #include <vector>
+
+// How fast, in pixels a second, the brick wall and the stickers on it drift across the frame.
+constexpr float kDriftSpeed = 256.0f;
 
 // A sprite with a position, alpha, rotation and uniform scale, each animated by its own
 // tween, and an optional flip-book over a list of sprites.
@@ -34,13 +38,16 @@ struct SceneObject {
     Tween scaleTween;
 };
 
+// Gives `object` the registry sprite `key` at (x, y) with `alpha`, upright at scale 1 and
+// without a flip-book.
+void placeSceneObject(SceneObject& object, const char* key, float x, float y, float alpha);
 void updateSceneObject(SceneObject& object, float dt);
 // Draws into frameTarget, through `shader` when one is given.
-void drawSceneObject(SceneObject& object, const sf::Shader* shader);
+void drawSceneObject(const SceneObject& object, const sf::Shader* shader);
 
 // A scene object that waits invisible for its delay, pops in (alpha, scale and rotation ease
 // to their targets within a second, optionally with a star burst), may grow a paint drip and
-// then drifts right at 256 px/s.
+// then drifts right with the wall.
 struct Sticker : SceneObject {
     Tween dripOffsetTween;
     Tween dripStretchTween;
@@ -73,7 +80,7 @@ void clearStickers();
 struct Scroller {
     sf::Text scrollerText;
     std::string scrollerMessage;
-    float scrollerX = 1920.0f;
+    float scrollerX = kFrameWidthF;
     float scrollerY = 400.0f;
     float scrollerSpeed = 0.0f;
     bool scrollerActive = false;

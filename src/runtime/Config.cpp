@@ -62,7 +62,7 @@ void loadConfig() {
         MusicManager::mute();
     }
     if (readSwitch(document, "sound", value) && !value) {
-        SoundManager::soundMuted = true;
+        SoundManager::mute();
     }
     if (readSwitch(document, "vsync", value)) {
         demo.config.vsync = value;

@@ -1,6 +1,7 @@
 #pragma once
 // The one process-wide record of everything the show keeps while it runs.
 #include "effects/SceneHelpers.hpp"
+#include "runtime/Config.hpp"
 #include "runtime/SceneId.hpp"
 #include "scenes/FinaleScene.hpp"
 #include "scenes/IntroScene.hpp"
@@ -18,13 +19,6 @@
 
 #include <cstdint>
 #include <vector>
-
-// The settings of config.json that live here; the music and sound switches live in their
-// registries.
-struct Config {
-    bool fullscreen = false;
-    bool vsync = true;
-};
 
 struct DemoState {
     bool running = true;

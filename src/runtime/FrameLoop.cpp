@@ -2,6 +2,8 @@
 
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/Frame.hpp"
+#include "runtime/SceneTable.hpp"
 
 #include <SFML/Graphics/RectangleShape.hpp>
 #include <SFML/System/Clock.hpp>
@@ -39,22 +41,8 @@ void stepFade(float dt) {
 }
 
 SceneId callScene(SceneId index, float dt) {
-    switch (index) {
-    case Scene::Intro:
-        return introScene(dt);
-    case Scene::Title:
-        return titleScene(dt);
-    case Scene::WallScroller:
-        return wallScrollerScene(dt);
-    case Scene::VinylScroller:
-        return vinylScrollerScene(dt);
-    case Scene::Party:
-        return partyScene(dt);
-    case Scene::Finale:
-        return finaleScene(dt);
-    default:
-        return Scene::Quit;
-    }
+    const SceneEntry* scene = sceneEntry(index);
+    return scene != nullptr ? scene->frame(dt) : Scene::Quit;
 }
 
 // Lays the fade over the window. Without the `black` sprite a plain black rectangle darkens
@@ -74,7 +62,7 @@ void drawFadeOverlay(sf::RenderWindow& window) {
         overlay.setColor(sf::Color(255, 255, 255, remembered));
         return;
     }
-    static sf::RectangleShape fallback(sf::Vector2f(1920.0f, 1080.0f));
+    static sf::RectangleShape fallback(sf::Vector2f(kFrameWidthF, kFrameHeightF));
     fallback.setFillColor(sf::Color(0, 0, 0, alpha));
     window.draw(fallback);
 }

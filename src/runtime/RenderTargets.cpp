@@ -3,6 +3,7 @@
 #include "assets/Definitions.hpp"
 #include "assets/TextureManager.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/Frame.hpp"
 
 #include <SFML/System/Err.hpp>
 
@@ -13,7 +14,7 @@ namespace {
 const char* const kVertexFile = "assets/shaders/passthrough.vert";
 
 void createTarget(sf::RenderTexture& target, sf::Sprite& sprite) {
-    target.create(1920, 1080, sf::ContextSettings());
+    target.create(kFrameWidth, kFrameHeight, sf::ContextSettings());
     target.setSmooth(false);
     target.setRepeated(false);
     sprite.setTexture(target.getTexture(), true);
@@ -72,7 +73,7 @@ void loadShaders() {
     }
     loadProgram(demo.glitchShader, "assets/shaders/glitch.frag");
     demo.glitchShader.setUniform("currentTexture", sf::Shader::CurrentTexture);
-    demo.glitchShader.setUniform("u_resolution", sf::Glsl::Vec2(1920.0f, 1080.0f));
+    demo.glitchShader.setUniform("u_resolution", sf::Glsl::Vec2(kFrameWidthF, kFrameHeightF));
 
     loadProgram(demo.rippleShader, "assets/shaders/ripple.frag");
     demo.rippleShader.setUniform("currentTexture", sf::Shader::CurrentTexture);

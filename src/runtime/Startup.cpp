@@ -9,29 +9,30 @@
 #include "effects/ShowRandom.hpp"
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/Frame.hpp"
 #include "runtime/RenderTargets.hpp"
 #include "runtime/WarmUp.hpp"
+#include "scenes/SceneCommon.hpp"
 
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-
-namespace {
-const char* const kFontFile = "assets/colored-crayons/colored-crayons.ttf";
-}
+#include <string>
 
 void startUpWindow(sf::RenderWindow& window) {
     loadConfig();
     demo.window = &window;
     const sf::Uint32 style = demo.config.fullscreen ? sf::Style::Fullscreen : sf::Style::Default;
-    window.create(sf::VideoMode(1920, 1080, 32), "Ain't zilchy but a (symbol) klomp", style,
+    window.create(sf::VideoMode(kFrameWidth, kFrameHeight, 32), kShowTitle, style,
                   sf::ContextSettings());
     if (!demo.config.fullscreen) {
         // SFML 2.5 on X11 centres a new window vertically by the screen's width, which puts a
         // 1920x1080 window 420 px down a 1920x1080 desktop: centre it on the desktop instead.
         const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
-        const int x = std::max(0, (static_cast<int>(desktop.width) - 1920) / 2);
-        const int y = std::max(0, (static_cast<int>(desktop.height) - 1080) / 2);
+        const int x =
+            std::max(0, (static_cast<int>(desktop.width) - static_cast<int>(kFrameWidth)) / 2);
+        const int y =
+            std::max(0, (static_cast<int>(desktop.height) - static_cast<int>(kFrameHeight)) / 2);
         window.setPosition(sf::Vector2i(x, y));
     }
     window.setVerticalSyncEnabled(demo.config.vsync);
@@ -52,9 +53,7 @@ void startUpRegistries() {
     ParticleManager::load("assets/particles.json");
 
     demo.fadeSprite = SpriteManager::get("black");
-    if (sf::Sprite* mask = SpriteManager::get("mask")) {
-        mask->setPosition(960.0f, 540.0f);
-    }
+    centredSprite("mask");
 }
 
 void startUpShadersAndFont() {
@@ -70,7 +69,7 @@ void startUpShadersAndFont() {
     Scroller& s = demo.scroller;
     s.scrollerText.setFont(demo.demoFont);
     s.scrollerText.setCharacterSize(256);
-    s.scrollerX = 1920.0f;
+    s.scrollerX = kFrameWidthF;
     s.scrollerY = 400.0f;
     s.scrollerPhase = 0.0f;
     s.scrollerFill = sf::Color(255, 255, 255, 255);
@@ -83,11 +82,11 @@ void startUpShadersAndFont() {
     // rather than in the middle of the show. The frame loop's first clear removes it.
     // The later scrollers run at size 128 and one message has full stops: build those glyphs
     // too, so that no scene's first frame stalls on rasterising letters.
-    s.scrollerText.setString("ABCDEFGHIJKLMNOPQRSTUVWXYZ .");
+    s.scrollerText.setString(std::string(kScrollerLetters) + ".");
     s.scrollerText.setCharacterSize(128);
     demo.window->draw(s.scrollerText);
     s.scrollerText.setCharacterSize(256);
-    s.scrollerText.setString("ABCDEFGHIJKLMNOPQRSTUVWXYZ ");
+    s.scrollerText.setString(kScrollerLetters);
     demo.window->draw(s.scrollerText);
     // A font cut short loads without complaint and then has no letters, so that every scroller
     // would draw nothing: the glyph just built tells.

@@ -1,6 +1,13 @@
 #pragma once
 #include <SFML/Graphics/RenderWindow.hpp>
 
+// The show's title: the window's, and the video's.
+inline constexpr const char* kShowTitle = "Ain't zilchy but a (symbol) klomp";
+// The scrollers' font.
+inline constexpr const char* kFontFile = "assets/colored-crayons/colored-crayons.ttf";
+// The characters of the scroller messages, but for the full stops of one message.
+inline constexpr const char* kScrollerLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ";
+
 // Everything before the frame loop: configuration, the window and its black first frame, the
 // render targets, the registries, the fade overlay and the mask, the shaders, the font and
 // the scroller, then the warm-up of the drawing (prepareDrawing). Nothing here stops the

@@ -1,10 +1,10 @@
 #include "scenes/FinaleScene.hpp"
 
 #include "assets/SpriteManager.hpp"
-#include "assets/TextureManager.hpp"
 #include "effects/SceneHelpers.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/Frame.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
@@ -22,21 +22,9 @@ void setUp(FinaleState& s) {
     fadeFromBlack(1.0f);
     unswaySprite(demo.frameSprite);
     unswaySprite(demo.workSpriteB);
-    if (sf::Sprite* sun = SpriteManager::get("sun")) {
-        sun->setPosition(960.0f, 540.0f);
-    }
+    centredSprite("sun");
     s.logoRect = sf::FloatRect(0.0f, 0.0f, 812.0f, 636.0f);
-
-    // Without its texture the logo would be a blank white quad: the scene then has none.
-    if (const sf::Texture* texture = TextureManager::get("krv-white")) {
-        ElasticSprite& logo = s.finaleLogo.emplace();
-        logo.setTexture(*texture, false);
-        logo.setTextureRect(s.logoRect);
-        logo.setUseShader();
-        logo.enablePerspective();
-        logo.setOrigin(406.0f, 318.0f);
-        logo.setPosition(960.0f, 540.0f);
-    }
+    buildElasticSprite(s.finaleLogo, "krv-white", sf::Vector2f(406.0f, 318.0f));
 
     clearStickers();
     const char* const credits[3] = {"c_alpha", "c_bravo", "c_charlie"};
@@ -48,7 +36,7 @@ void setUp(FinaleState& s) {
 
     Scroller& scroller = demo.scroller;
     scroller.scrollerMessage = kFinaleMessage;
-    scroller.scrollerX = 1920.0f;
+    scroller.scrollerX = kFrameWidthF;
     scroller.scrollerY = 150.0f;
     scroller.scrollerActive = true;
     scroller.scrollerShadow = false;
@@ -86,8 +74,7 @@ SceneId finaleScene(float dt) {
         }
         if (s.finaleTime > 22.0f) {
             fadeToBlack(0.2f);
-            s.finaleTime = 0.0f;
-            s.finaleStep = 1;
+            enterStep(s.finaleStep, s.finaleTime, 1);
         }
     } else if (s.finaleStep == 1 && s.finaleTime > 8.5f) {
         result = Scene::Quit;

@@ -9,23 +9,6 @@
 #include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
 
-namespace {
-
-sf::Sprite* placed(const char* key, bool centre) {
-    sf::Sprite* sprite = SpriteManager::get(key);
-    if (sprite != nullptr && centre) {
-        sprite->setPosition(960.0f, 540.0f);
-    }
-    return sprite;
-}
-
-void nextStep(IntroState& s) {
-    s.introStep += 1;
-    s.introStepTime = 0.0f;
-}
-
-} // namespace
-
 SceneId introScene(float dt) {
     IntroState& s = demo.intro;
 
@@ -42,17 +25,17 @@ SceneId introScene(float dt) {
         MusicManager::play("klomp", false, 0.0);
         fadeFromBlack(1.0f / 3.0f);
         s.introFirstFrame = false;
-        s.introVinyl = placed("vinyl", true);
-        s.introPresents = placed("presents", true);
-        s.introBlack = placed("black", false);
-        s.introSun = placed("sun", true);
+        s.introVinyl = centredSprite("vinyl");
+        s.introPresents = centredSprite("presents");
+        s.introBlack = SpriteManager::get("black");
+        s.introSun = centredSprite("sun");
     }
 
     switch (s.introStep) {
     case 0:
         if (s.introStepTime > 1.5f) {
             s.introVinylTween.start(0.0f, 1.0f, 1.5f, Easing::BackOut, 0.0f);
-            nextStep(s);
+            enterStep(s.introStep, s.introStepTime, 1);
         }
         break;
     case 1:
@@ -61,13 +44,13 @@ SceneId introScene(float dt) {
             s.introPresentsShown = true;
             SoundManager::play("noise");
             s.introVinylTween.start(1.0f, 0.0f, 1.5f, Easing::BackIn, 9.0f);
-            nextStep(s);
+            enterStep(s.introStep, s.introStepTime, 2);
         }
         break;
     case 2:
         if (s.introStepTime > 8.5f) {
             fadeToBlack(1.0f / 3.0f);
-            nextStep(s);
+            enterStep(s.introStep, s.introStepTime, 3);
         }
         break;
     case 3:

@@ -1,7 +1,6 @@
 #include "scenes/PartyScene.hpp"
 
 #include "assets/SpriteManager.hpp"
-#include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SparsePicture.hpp"
 #include "runtime/DemoState.hpp"
@@ -9,8 +8,6 @@
 #include "scenes/SceneCommon.hpp"
 
 namespace {
-
-enum class Look { Plain, Blueprint, Galaxy, Vantie };
 
 struct StickerRow {
     const char* key;
@@ -39,28 +36,11 @@ const StickerRow kStickers[] = {
     {"tripple", 1080, 34.5f, 0.25f, 12, 0.8f, 0, false, false, Look::Plain},
 };
 
-const sf::Shader* shaderFor(Look look) {
-    switch (look) {
-    case Look::Blueprint:
-        return &demo.blueprintPeephole;
-    case Look::Galaxy:
-        return &demo.galaxyPeephole;
-    case Look::Vantie:
-        return &demo.vantiePeephole;
-    default:
-        return nullptr;
-    }
-}
-
 void setUp(PartyState& s) {
     s.partyFirstFrame = false;
-    s.partyMask = SpriteManager::get("mask");
-    if (s.partyMask != nullptr) {
-        s.partyMask->setPosition(960.0f, 540.0f);
-    }
+    s.partyMask = centredSprite("mask");
     fadeFromBlack(1.0f / 3.0f);
-    demo.frameSprite.setOrigin(960.0f, 540.0f);
-    demo.frameSprite.setPosition(960.0f, 540.0f);
+    pivotOnCentre(demo.frameSprite);
     clearStickers();
     demo.wallRect = sf::FloatRect(0.0f, 0.0f, 2048.0f, 2048.0f);
     for (const StickerRow& row : kStickers) {
@@ -68,17 +48,7 @@ void setUp(PartyState& s) {
                    row.rotation, 1.0f, row.targetScale, row.targetRotation, row.drip, row.burst,
                    shaderFor(row.look));
     }
-
-    // Without its texture the wall would be a blank white quad: the scene then has none.
-    if (const sf::Texture* bricks = TextureManager::get("brickwall")) {
-        ElasticSprite& wall = s.partyWall.emplace();
-        wall.setUseShader();
-        wall.setTexture(*bricks, false);
-        wall.setTextureRect(demo.wallRect);
-        wall.enablePerspective();
-        wall.setPosition(960.0f, 540.0f);
-        wall.setOrigin(1024.0f, 1024.0f);
-    }
+    buildWall(s.partyWall);
 
     SceneObject& walker = s.bravoWalker;
     walker.frames.clear();
@@ -96,31 +66,22 @@ void setUp(PartyState& s) {
     walker.rotation = 0.0f;
     walker.scale = 1.0f;
 
-    SceneObject& star = s.crossStar;
-    star.sprite = SpriteManager::get("cross-star");
-    star.x = -553.0f;
-    star.y = 508.0f;
-    star.alpha = 1.0f;
-    star.rotation = 0.0f;
-    star.scale = 1.0f;
-    star.animated = false;
+    placeSceneObject(s.crossStar, "cross-star", -553.0f, 508.0f, 1.0f);
 }
 
 SceneId timeline(PartyState& s) {
     switch (s.partyStep) {
     case 0:
         if (s.partyStepTime >= 13.0f) {
-            s.walkerSpeed = 256.0f;
-            s.crossStarSpeed = 256.0f;
-            s.partyStep = 1;
-            s.partyStepTime = 0.0f;
+            s.walkerSpeed = kDriftSpeed;
+            s.crossStarSpeed = kDriftSpeed;
+            enterStep(s.partyStep, s.partyStepTime, 1);
         }
         break;
     case 1:
         if (s.partyStepTime > 26.0f) {
             fadeToBlack(1.0f);
-            s.partyStep = 2;
-            s.partyStepTime = 0.0f;
+            enterStep(s.partyStep, s.partyStepTime, 2);
         }
         break;
     case 2:
@@ -162,11 +123,7 @@ SceneId partyScene(float dt) {
         s.crossStarPulse = 1.5f;
     }
 
-    demo.wallRect.left -= 256.0f * dt;
-    if (s.partyWall) {
-        s.partyWall->setTextureRect(demo.wallRect);
-        demo.frameTarget.draw(*s.partyWall);
-    }
+    scrollWall(s.partyWall, dt);
 
     updateStickers(dt);
     drawStickers();

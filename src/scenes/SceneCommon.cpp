@@ -1,9 +1,69 @@
 #include "scenes/SceneCommon.hpp"
 
+#include "assets/SpriteManager.hpp"
+#include "assets/TextureManager.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
+#include "runtime/Frame.hpp"
 
 #include <algorithm>
+
+const sf::Shader* shaderFor(Look look) {
+    switch (look) {
+    case Look::Ripple:
+        return &demo.rippleShader;
+    case Look::Glitch:
+        return &demo.glitchShader;
+    case Look::Blueprint:
+        return &demo.blueprintPeephole;
+    case Look::Galaxy:
+        return &demo.galaxyPeephole;
+    case Look::Vantie:
+        return &demo.vantiePeephole;
+    default:
+        return nullptr;
+    }
+}
+
+sf::Sprite* centredSprite(const char* key) {
+    sf::Sprite* sprite = SpriteManager::get(key);
+    if (sprite != nullptr) {
+        sprite->setPosition(kFrameCentre);
+    }
+    return sprite;
+}
+
+void pivotOnCentre(sf::Sprite& sprite) {
+    sprite.setOrigin(kFrameCentre);
+    sprite.setPosition(kFrameCentre);
+}
+
+ElasticSprite* buildElasticSprite(std::optional<ElasticSprite>& sprite, const char* key,
+                                  sf::Vector2f origin) {
+    const sf::Texture* texture = TextureManager::get(key);
+    if (texture == nullptr) {
+        return nullptr;
+    }
+    ElasticSprite& built = sprite.emplace();
+    built.setUseShader();
+    built.setTexture(*texture, false);
+    built.enablePerspective();
+    built.setPosition(kFrameCentre);
+    built.setOrigin(origin);
+    return &built;
+}
+
+ElasticSprite* buildWall(std::optional<ElasticSprite>& wall) {
+    return buildElasticSprite(wall, "brickwall", sf::Vector2f(1024.0f, 1024.0f));
+}
+
+void scrollWall(std::optional<ElasticSprite>& wall, float dt) {
+    demo.wallRect.left -= kDriftSpeed * dt;
+    if (wall) {
+        wall->setTextureRect(demo.wallRect);
+        demo.frameTarget.draw(*wall);
+    }
+}
 
 void swayFrame(float clock) {
     demo.frameSprite.setRotation(5.0f * sinf64(0.5f * clock));
@@ -26,14 +86,14 @@ float glitchReach(float amount) {
     // amount * 0.8 px.
     const float a = std::max(amount, 0.0f);
     const float strength = std::min(a / 128.0f, 1.0f);
-    return a * 1.5f + 0.125f * 1920.0f * strength + a * 0.8f;
+    return a * 1.5f + 0.125f * kFrameWidthF * strength + a * 0.8f;
 }
 
 sf::Vector2f rippleReach() {
     // Mirrors ripple.frag: the two waves of each direction add up to at most 1.5, times
     // force * 0.0012 of the picture, at force 4.
     const float uv = 1.5f * 4.0f * 0.0012f;
-    return sf::Vector2f(uv * 1920.0f, uv * 1080.0f);
+    return sf::Vector2f(uv * kFrameWidthF, uv * kFrameHeightF);
 }
 
 void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,

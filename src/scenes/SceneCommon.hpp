@@ -1,5 +1,6 @@
 #pragma once
 // Small pieces the scenes share.
+#include "effects/ElasticSprite.hpp"
 #include "runtime/RenderTargets.hpp"
 
 #include <SFML/Graphics/RenderTarget.hpp>
@@ -7,6 +8,8 @@
 #include <SFML/Graphics/Sprite.hpp>
 
 #include <cmath>
+#include <cstdint>
+#include <optional>
 
 // sin and cos in double precision, narrowed to float.
 inline float sinf64(float x) {
@@ -28,6 +31,31 @@ inline void drawIfPresent(sf::RenderTarget& target, const sf::Sprite* sprite,
         target.draw(*sprite);
     }
 }
+
+// The program a sticker is drawn through, if any.
+enum class Look { Plain, Ripple, Glitch, Blueprint, Galaxy, Vantie };
+const sf::Shader* shaderFor(Look look);
+
+// Moves a scene's timeline to step `next`, whose clock starts again at zero.
+inline void enterStep(std::int32_t& step, float& stepTime, std::int32_t next) {
+    step = next;
+    stepTime = 0.0f;
+}
+
+// The registry sprite `key` placed at the frame's centre, or null (reported at lookup).
+sf::Sprite* centredSprite(const char* key);
+// Turns and scales `sprite` about the frame's centre, where it lies.
+void pivotOnCentre(sf::Sprite& sprite);
+
+// Builds `sprite` over the registry texture `key`: shaded, perspective-mapped, at the frame's
+// centre about `origin`. Without its texture the sprite would be a blank white quad over the
+// frame, so then `sprite` stays empty, the scene goes on without it and this returns null.
+ElasticSprite* buildElasticSprite(std::optional<ElasticSprite>& sprite, const char* key,
+                                  sf::Vector2f origin);
+// The brick wall of the wall scenes, turning about its middle.
+ElasticSprite* buildWall(std::optional<ElasticSprite>& wall);
+// Moves the shared wall window on by this frame's drift and draws the wall, if there is one.
+void scrollWall(std::optional<ElasticSprite>& wall, float dt);
 
 // Gives the whole picture the slow turn and breathing scale of the wall scenes.
 void swayFrame(float clock);

@@ -1,7 +1,6 @@
 #include "scenes/TitleScene.hpp"
 
 #include "assets/SpriteManager.hpp"
-#include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
@@ -18,25 +17,25 @@ struct StickerRow {
     float alpha, scale, rotation;
     float targetAlpha, targetScale, targetRotation;
     bool drip, burst;
-    int shader; // 0 none, 1 ripple, 2 glitch
+    Look look;
 };
 
 // The stickers that pop in after the words have gone, in the order they are added.
 const StickerRow kStickers[] = {
-    {"luigi", 760, 540, 0, 0, 0.75f, -20, 1, 1, 4, true, false, 0},
-    {"sorter", 100, 340, 1.5f, 0, 0.75f, -20, 1, 1, 4, true, false, 0},
-    {"star", 239, 557, 2.25f, 0, 0.45f, -20, 1, 1, -4, false, true, 0},
-    {"star", 239, 357, 3.25f, 0, 0.45f, -20, 1, 1, 2, false, true, 1},
-    {"star", 239, 268, 4.25f, 0, 0.45f, -20, 1, 1, 8, false, true, 0},
-    {"whoopsie", 0, 823, 6.25f, 0, 0.75f, 0, 1, 1, 4, false, false, 0},
-    {"drinks", 730, 769, 6.75f, 0, 0.1f, -20, 1, 1, 8, false, false, 2},
-    {"movie_idol", 255, 536, 9.5f, 0, 0.75f, 20, 1, 1, -4, true, false, 0},
-    {"heart", 139, 557, 10.25f, 0, 0.45f, -20, 1, 1, -4, false, false, 0},
-    {"gun", 139, 268, 11.25f, 0, 0.45f, -20, 1, 1, 8, false, false, 0},
-    {"prisonbreak", 0, 804, 13.5f, 0, 0.45f, -20, 1, 1, 0, false, false, 0},
-    {"fist", 120, 468, 15, 0, 0.45f, -20, 1, 1, 8, false, true, 0},
-    {"fist", 120, 468, 16, 0, 0.45f, -20, 1, 1, 8, false, true, 0},
-    {"fist", 120, 468, 17, 0, 0.45f, -20, 1, 1, 8, false, true, 0},
+    {"luigi", 760, 540, 0, 0, 0.75f, -20, 1, 1, 4, true, false, Look::Plain},
+    {"sorter", 100, 340, 1.5f, 0, 0.75f, -20, 1, 1, 4, true, false, Look::Plain},
+    {"star", 239, 557, 2.25f, 0, 0.45f, -20, 1, 1, -4, false, true, Look::Plain},
+    {"star", 239, 357, 3.25f, 0, 0.45f, -20, 1, 1, 2, false, true, Look::Ripple},
+    {"star", 239, 268, 4.25f, 0, 0.45f, -20, 1, 1, 8, false, true, Look::Plain},
+    {"whoopsie", 0, 823, 6.25f, 0, 0.75f, 0, 1, 1, 4, false, false, Look::Plain},
+    {"drinks", 730, 769, 6.75f, 0, 0.1f, -20, 1, 1, 8, false, false, Look::Glitch},
+    {"movie_idol", 255, 536, 9.5f, 0, 0.75f, 20, 1, 1, -4, true, false, Look::Plain},
+    {"heart", 139, 557, 10.25f, 0, 0.45f, -20, 1, 1, -4, false, false, Look::Plain},
+    {"gun", 139, 268, 11.25f, 0, 0.45f, -20, 1, 1, 8, false, false, Look::Plain},
+    {"prisonbreak", 0, 804, 13.5f, 0, 0.45f, -20, 1, 1, 0, false, false, Look::Plain},
+    {"fist", 120, 468, 15, 0, 0.45f, -20, 1, 1, 8, false, true, Look::Plain},
+    {"fist", 120, 468, 16, 0, 0.45f, -20, 1, 1, 8, false, true, Look::Plain},
+    {"fist", 120, 468, 17, 0, 0.45f, -20, 1, 1, 8, false, true, Look::Plain},
 };
 
 const float kWordDelays[6] = {1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 3.5f};
@@ -46,63 +45,33 @@ SceneObject TitleState::*const kWords[6] = {&TitleState::aint,   &TitleState::zi
                                             &TitleState::but,    &TitleState::a,
                                             &TitleState::symbol, &TitleState::klomp};
 
-void place(SceneObject& object, const char* key, float x, float y, float alpha) {
-    object.sprite = SpriteManager::get(key);
-    object.x = x;
-    object.y = y;
-    object.alpha = alpha;
-    object.rotation = 0.0f;
-    object.scale = 1.0f;
-    object.animated = false;
-}
-
 void setUp(TitleState& s) {
     fadeFromBlack(4.0f);
     s.titleFirstFrame = false;
     demo.wallRect = sf::FloatRect(0.0f, 0.0f, 2048.0f, 2048.0f);
-    demo.frameSprite.setOrigin(960.0f, 540.0f);
-    demo.frameSprite.setPosition(960.0f, 540.0f);
+    pivotOnCentre(demo.frameSprite);
 
-    place(s.stencilart, "stencilart", 960.0f, 1080.0f, 1.0f);
-    place(s.bomb, "bomb", 960.0f, -160.0f, 1.0f);
-    place(s.aint, "aint", 383.0f, 343.0f, 0.0f);
-    place(s.zilchy, "zilchy", 934.0f, 343.0f, 0.0f);
-    place(s.but, "but", 1482.0f, 343.0f, 0.0f);
-    place(s.a, "a", 393.0f, 602.0f, 0.0f);
-    place(s.symbol, "symbol", 680.0f, 590.0f, 0.0f);
-    place(s.klomp, "klomp", 1227.0f, 602.0f, 0.0f);
+    placeSceneObject(s.stencilart, "stencilart", 960.0f, 1080.0f, 1.0f);
+    placeSceneObject(s.bomb, "bomb", 960.0f, -160.0f, 1.0f);
+    placeSceneObject(s.aint, "aint", 383.0f, 343.0f, 0.0f);
+    placeSceneObject(s.zilchy, "zilchy", 934.0f, 343.0f, 0.0f);
+    placeSceneObject(s.but, "but", 1482.0f, 343.0f, 0.0f);
+    placeSceneObject(s.a, "a", 393.0f, 602.0f, 0.0f);
+    placeSceneObject(s.symbol, "symbol", 680.0f, 590.0f, 0.0f);
+    placeSceneObject(s.klomp, "klomp", 1227.0f, 602.0f, 0.0f);
 
-    // Without its texture the wall would be a blank white quad over the whole frame: the
-    // scene then goes on without a wall.
-    const sf::Texture* bricks = TextureManager::get("brickwall");
-    if (bricks == nullptr) {
-        return;
+    if (ElasticSprite* wall = buildWall(s.titleWall)) {
+        wall->setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
+        wall->setCornerOffset(3, sf::Vector2f(0.0f, -2500.0f));
     }
-    ElasticSprite& wall = s.titleWall.emplace();
-    wall.setUseShader();
-    wall.setTexture(*bricks, false);
-    wall.setTextureRect(demo.wallRect);
-    wall.enablePerspective();
-    wall.setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
-    wall.setCornerOffset(3, sf::Vector2f(0.0f, -2500.0f));
-    wall.setPosition(960.0f, 540.0f);
-    wall.setOrigin(1024.0f, 1024.0f);
 }
 
 void addTitleStickers() {
     for (const StickerRow& row : kStickers) {
-        const sf::Shader* shader = row.shader == 1   ? &demo.rippleShader
-                                   : row.shader == 2 ? &demo.glitchShader
-                                                     : nullptr;
         addSticker(SpriteManager::get(row.key), row.x, row.y, row.delay, row.alpha, row.scale,
                    row.rotation, row.targetAlpha, row.targetScale, row.targetRotation, row.drip,
-                   row.burst, shader);
+                   row.burst, shaderFor(row.look));
     }
-}
-
-void nextStep(TitleState& s) {
-    s.titleStep += 1;
-    s.titleStepTime = 0.0f;
 }
 
 // Examines the rules of the current step once; returns the scene's result.
@@ -113,7 +82,7 @@ SceneId timeline(TitleState& s, float dt) {
             for (int i = 0; i < 6; ++i) {
                 dropIn(s.*kWords[i], kWordDelays[i]);
             }
-            nextStep(s);
+            enterStep(s.titleStep, s.titleStepTime, 0);
         }
         break;
     case 0:
@@ -127,7 +96,7 @@ SceneId timeline(TitleState& s, float dt) {
             }
             s.wallBottomTween.start(2500.0f, 0.0f, 5.0f, Easing::BackOut, 0.0f);
             s.wallTopTween.start(-2500.0f, 0.0f, 5.0f, Easing::BackOut, 0.0f);
-            nextStep(s);
+            enterStep(s.titleStep, s.titleStepTime, 1);
         }
         break;
     case 1:
@@ -138,7 +107,7 @@ SceneId timeline(TitleState& s, float dt) {
         if (s.titleStepTime > 5.0f) {
             s.dripShown = false;
             addTitleStickers();
-            nextStep(s);
+            enterStep(s.titleStep, s.titleStepTime, 2);
         }
         break;
     case 2:
@@ -155,12 +124,12 @@ SceneId timeline(TitleState& s, float dt) {
         }
         if (static_cast<double>(s.titleStepTime) > 13.5) {
             s.sunShown = true;
-            nextStep(s);
+            enterStep(s.titleStep, s.titleStepTime, 3);
         }
         break;
     case 3:
         if (static_cast<double>(s.titleStepTime) > 2.8) {
-            nextStep(s);
+            enterStep(s.titleStep, s.titleStepTime, 4);
         }
         break;
     case 4:
@@ -170,7 +139,7 @@ SceneId timeline(TitleState& s, float dt) {
             s.jetEmitTimer = 0.032f;
             s.wallBottomTween.start(0.0f, 2500.0f, 5.0f, Easing::SineOut, 0.0f);
             s.wallTopTween.start(0.0f, -2500.0f, 5.0f, Easing::SineOut, 0.0f);
-            nextStep(s);
+            enterStep(s.titleStep, s.titleStepTime, 5);
         }
         break;
     case 5:
@@ -279,15 +248,11 @@ SceneId titleScene(float dt) {
         updateSceneObject(*object, dt);
     }
     if (s.bombFalling) {
-        s.bomb.x += 256.0f * dt;
+        s.bomb.x += kDriftSpeed * dt;
     }
 
     drawBackdrop(demo.frameTarget, SpriteManager::get("white"));
-    demo.wallRect.left -= 256.0f * dt;
-    if (s.titleWall) {
-        s.titleWall->setTextureRect(demo.wallRect);
-        demo.frameTarget.draw(*s.titleWall);
-    }
+    scrollWall(s.titleWall, dt);
 
     for (SceneObject* word : {&s.aint, &s.zilchy, &s.but, &s.a}) {
         drawSceneObject(*word, nullptr);

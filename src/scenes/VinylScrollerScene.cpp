@@ -1,13 +1,13 @@
 #include "scenes/VinylScrollerScene.hpp"
 
 #include "assets/SpriteManager.hpp"
-#include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
 #include "effects/SparsePicture.hpp"
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
+#include "runtime/Frame.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "runtime/RenderTargets.hpp"
 #include "scenes/SceneCommon.hpp"
@@ -20,14 +20,6 @@ const char* const kVinylScrollerMessage =
 
 namespace {
 
-sf::Sprite* centred(const char* key) {
-    sf::Sprite* sprite = SpriteManager::get(key);
-    if (sprite != nullptr) {
-        sprite->setPosition(960.0f, 540.0f);
-    }
-    return sprite;
-}
-
 void setUp(VinylState& s) {
     s.vinylFirstFrame = false;
     unswaySprite(demo.frameSprite);
@@ -35,7 +27,7 @@ void setUp(VinylState& s) {
 
     Scroller& scroller = demo.scroller;
     scroller.scrollerMessage = kVinylScrollerMessage;
-    scroller.scrollerX = 1920.0f;
+    scroller.scrollerX = kFrameWidthF;
     scroller.scrollerY = 100.0f;
     scroller.scrollerActive = true;
     scroller.scrollerSpeed = -332.8f;
@@ -43,21 +35,14 @@ void setUp(VinylState& s) {
     scroller.scrollerAmplitude = 75.0f;
     scroller.scrollerShadow = false;
 
-    s.spectrumRect = sf::FloatRect(0.0f, 0.0f, 1920.0f, 1080.0f);
-    // Without its texture the band would be a blank white quad: the scene then has none.
-    if (const sf::Texture* spectrum = TextureManager::get("spectrum")) {
-        ElasticSprite& band = s.spectrumBand.emplace();
-        band.setUseShader();
-        band.setTexture(*spectrum, false);
-        band.enablePerspective();
-        band.setCornerOffset(1, sf::Vector2f(0.0f, 2500.0f));
-        band.setCornerOffset(0, sf::Vector2f(0.0f, -2500.0f));
-        band.setPosition(960.0f, 540.0f);
-        band.setOrigin(960.0f, 540.0f);
+    s.spectrumRect = sf::FloatRect(0.0f, 0.0f, kFrameWidthF, kFrameHeightF);
+    if (ElasticSprite* band = buildElasticSprite(s.spectrumBand, "spectrum", kFrameCentre)) {
+        band->setCornerOffset(1, sf::Vector2f(0.0f, 2500.0f));
+        band->setCornerOffset(0, sf::Vector2f(0.0f, -2500.0f));
     }
 
-    s.vinylFrame = centred("frame");
-    s.vinylFrameSides = centred("frame-sides");
+    s.vinylFrame = centredSprite("frame");
+    s.vinylFrameSides = centredSprite("frame-sides");
 
     fadeFromBlack(2.0f / 3.0f);
 
@@ -66,7 +51,7 @@ void setUp(VinylState& s) {
     for (const char* key : {"achtung-fulkod", "faceplant", "memoryleek", "oj", "spp"}) {
         r.labels.push_back(SpriteManager::get(key));
     }
-    s.bigVinyl = centred("big-vinyl");
+    s.bigVinyl = centredSprite("big-vinyl");
     r.labelIndex = -1;
     r.angle = 45.0f;
     r.state = 0;
@@ -78,14 +63,9 @@ void setUp(VinylState& s) {
 void burstStars() {
     if (ParticleSystem* stars = ParticleManager::get("vinyl_stars")) {
         for (int i = 0; i < 50; ++i) {
-            stars->emitParticleAt(960.0f, 540.0f);
+            stars->emitParticleAt(kCentreX, kCentreY);
         }
     }
-}
-
-void nextState(RecordChanger& r, std::int32_t state) {
-    r.state = state;
-    r.stateTime = 0.0f;
 }
 
 } // namespace
@@ -107,7 +87,7 @@ void updateRecordChanger(float dt) {
     case 0:
         if (r.stateTime > 3.0f) {
             r.scaleTween.start(r.scale, 1.0f, 0.5f, Easing::BackIn, 0.0f);
-            nextState(r, 1);
+            enterStep(r.state, r.stateTime, 1);
         }
         break;
     case 1:
@@ -120,14 +100,14 @@ void updateRecordChanger(float dt) {
         if (r.stateTime > 0.5f) {
             burstStars();
             r.labelLatch = false;
-            nextState(r, 2);
+            enterStep(r.state, r.stateTime, 2);
         }
         break;
     case 2:
         if (r.stateTime > 4.0f) {
             r.opacityTween.start(1.0f, 0.0f, 0.5f, Easing::CircIn, 0.0f);
             r.scaleTween.start(r.scale, 0.4f, 0.5f, Easing::BackIn, 0.0f);
-            nextState(r, 0);
+            enterStep(r.state, r.stateTime, 0);
             if (!(r.labelIndex + 1 < static_cast<std::int32_t>(r.labels.size()))) {
                 r.state = 3;
                 r.labelIndex = -1;
@@ -156,8 +136,7 @@ SceneId vinylScrollerScene(float dt) {
 
     if (s.vinylStep == 0 && s.vinylSceneTime > 43.0f) {
         fadeToBlack(1.0f / 3.0f);
-        s.vinylSceneTime = 0.0f;
-        s.vinylStep = 1;
+        enterStep(s.vinylStep, s.vinylSceneTime, 1);
     } else if (s.vinylStep == 1 && s.vinylSceneTime > 3.5f) {
         s.vinylResult = Scene::Party;
     }
@@ -203,7 +182,7 @@ SceneId vinylScrollerScene(float dt) {
     }
     if (r.labelIndex >= 0 && r.labelIndex < static_cast<std::int32_t>(r.labels.size())) {
         if (sf::Sprite* label = r.labels[static_cast<std::size_t>(r.labelIndex)]) {
-            label->setPosition(960.0f, 540.0f);
+            label->setPosition(kFrameCentre);
             label->setRotation(r.angle);
             label->setScale(r.scale, r.scale);
             label->setColor(sf::Color(255, 255, 255, alphaByte(r.opacity)));

@@ -1,7 +1,6 @@
 #include "scenes/WallScrollerScene.hpp"
 
 #include "assets/SpriteManager.hpp"
-#include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/SceneHelpers.hpp"
 #include "effects/SparsePicture.hpp"
@@ -19,27 +18,12 @@ namespace {
 
 void setUp(WallScrollerState& s) {
     s.wallScrollerFirstFrame = false;
-    demo.frameSprite.setOrigin(960.0f, 540.0f);
-    demo.frameSprite.setPosition(960.0f, 540.0f);
-    demo.workSpriteB.setOrigin(960.0f, 540.0f);
-    demo.workSpriteB.setPosition(960.0f, 540.0f);
-
-    s.wallScrollerSun = SpriteManager::get("sun");
-    if (s.wallScrollerSun != nullptr) {
-        s.wallScrollerSun->setPosition(960.0f, 540.0f);
-    }
-
-    // Without its texture the wall would be a blank white quad over the whole frame: the
-    // scene then goes on without a wall.
-    if (const sf::Texture* bricks = TextureManager::get("brickwall")) {
-        ElasticSprite& wall = s.wallScrollerWall.emplace();
-        wall.setUseShader();
-        wall.setTexture(*bricks, false);
-        wall.enablePerspective();
-        wall.setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
-        wall.setCornerOffset(3, sf::Vector2f(0.0f, -2500.0f));
-        wall.setPosition(960.0f, 540.0f);
-        wall.setOrigin(1024.0f, 1024.0f);
+    pivotOnCentre(demo.frameSprite);
+    pivotOnCentre(demo.workSpriteB);
+    s.wallScrollerSun = centredSprite("sun");
+    if (ElasticSprite* wall = buildWall(s.wallScrollerWall)) {
+        wall->setCornerOffset(2, sf::Vector2f(0.0f, 2500.0f));
+        wall->setCornerOffset(3, sf::Vector2f(0.0f, -2500.0f));
     }
 
     Scroller& scroller = demo.scroller;
@@ -62,16 +46,14 @@ void timeline(WallScrollerState& s) {
     case 0:
         if (s.wallScrollerStepTime > 2.0f) {
             setStars(true);
-            s.wallScrollerStep = 1;
-            s.wallScrollerStepTime = 0.0f;
+            enterStep(s.wallScrollerStep, s.wallScrollerStepTime, 1);
         }
         break;
     case 1:
         if (s.wallScrollerStepTime > 20.0f) {
             fadeToBlack(1.0f);
             setStars(false);
-            s.wallScrollerStep = 2;
-            s.wallScrollerStepTime = 0.0f;
+            enterStep(s.wallScrollerStep, s.wallScrollerStepTime, 2);
         }
         break;
     case 2:
@@ -112,11 +94,7 @@ SceneId wallScrollerScene(float dt) {
     s.wallScrollerStepTime += dt;
     timeline(s);
 
-    demo.wallRect.left -= 256.0f * dt;
-    if (s.wallScrollerWall) {
-        s.wallScrollerWall->setTextureRect(demo.wallRect);
-        demo.frameTarget.draw(*s.wallScrollerWall);
-    }
+    scrollWall(s.wallScrollerWall, dt);
 
     updateStickers(dt);
     drawStickers();

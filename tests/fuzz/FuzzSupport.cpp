@@ -163,22 +163,6 @@ nlohmann::json decodeDocument(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-void emptyTextures() {
-    member(access::Textures{})->clear();
-}
-void emptySprites() {
-    member(access::Sprites{})->clear();
-}
-void emptySounds() {
-    member(access::Sounds{})->clear();
-}
-void emptyMusic() {
-    member(access::Songs{})->clear();
-}
-void emptyParticles() {
-    member(access::Particles{})->clear();
-}
-
 void fail(const std::string& what) {
     std::fprintf(stderr, "fuzz invariant broken: %s\n", what.c_str());
     std::abort();

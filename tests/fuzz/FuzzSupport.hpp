@@ -1,8 +1,7 @@
 #pragma once
 // What the fuzz targets share: a quiet, self-contained process (diagnostics discarded, audio
 // on OpenAL's null backend, Mesa's driver kept loaded, a scratch working directory holding a
-// miniature asset tree), decoding fuzz bytes into JSON documents, and emptying the registries
-// between inputs.
+// miniature asset tree) and decoding fuzz bytes into JSON documents.
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
@@ -32,25 +31,8 @@ std::string writeInput(const char* name, const std::uint8_t* data, std::size_t s
 // document gives the library's "discarded" value. The rest of the bytes are the document.
 nlohmann::json decodeDocument(const std::uint8_t* data, std::size_t size);
 
-// The registries have no unload operation in the show; the fuzz targets empty them between
-// inputs so that each input starts from the same state and memory stays bounded.
-void emptyTextures();
-void emptySprites();
-void emptySounds();
-void emptyMusic();
-void emptyParticles();
-
-// Calls `visit(key, value)` for every registered entry (read-only, for invariant checks).
-template <typename Visit> void forEachTexture(Visit visit);
-template <typename Visit> void forEachSprite(Visit visit);
-template <typename Visit> void forEachSoundPool(Visit visit);
-template <typename Visit> void forEachSong(Visit visit);
-template <typename Visit> void forEachParticleSystem(Visit visit);
-
 // Stops the target with a message when an invariant does not hold (libFuzzer records the
 // input as a crash).
 [[noreturn]] void fail(const std::string& what);
 
 } // namespace fuzz
-
-#include "FuzzRegistryAccess.hpp"

@@ -1,6 +1,7 @@
 #include "capture/Pictures.hpp"
 
 #include "capture/ShowSession.hpp"
+#include "runtime/Startup.hpp"
 
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/Image.hpp>
@@ -19,9 +20,8 @@
 namespace capture {
 
 std::string labelFontFile() {
-    for (const char* candidate :
-         {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-          "/usr/share/fonts/dejavu/DejaVuSans.ttf", "assets/colored-crayons/colored-crayons.ttf"}) {
+    for (const char* candidate : {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                  "/usr/share/fonts/dejavu/DejaVuSans.ttf", kFontFile}) {
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error)) {
             return candidate;

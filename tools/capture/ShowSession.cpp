@@ -27,44 +27,6 @@ std::int64_t FixedClock::nearestFrame(double seconds) const {
     return static_cast<std::int64_t>(std::llround(seconds * fps));
 }
 
-const char* sceneName(SceneId scene) {
-    switch (scene) {
-    case Scene::Intro:
-        return "intro";
-    case Scene::Title:
-        return "title";
-    case Scene::WallScroller:
-        return "wall scroller";
-    case Scene::VinylScroller:
-        return "vinyl scroller";
-    case Scene::Party:
-        return "party";
-    case Scene::Finale:
-        return "finale";
-    default:
-        return "quit";
-    }
-}
-
-std::int32_t sceneStep(SceneId scene) {
-    switch (scene) {
-    case Scene::Intro:
-        return demo.intro.introStep;
-    case Scene::Title:
-        return demo.title.titleStep;
-    case Scene::WallScroller:
-        return demo.wallScroller.wallScrollerStep;
-    case Scene::VinylScroller:
-        return demo.vinyl.vinylStep;
-    case Scene::Party:
-        return demo.party.partyStep;
-    case Scene::Finale:
-        return demo.finale.finaleStep;
-    default:
-        return 0;
-    }
-}
-
 void startShow(sf::RenderWindow& window) {
     startUp(window);
     window.setVerticalSyncEnabled(false);

@@ -1,7 +1,8 @@
 #pragma once
 // What the capture tool and the benchmark share: the show played with a fixed frame time,
-// the names and steps of the scenes, and switching the drawing off for frames nobody looks at.
+// and switching the drawing off for frames nobody looks at.
 #include "runtime/SceneId.hpp"
+#include "runtime/SceneTable.hpp"
 
 #include <SFML/Graphics/RenderWindow.hpp>
 
@@ -24,11 +25,6 @@ struct FixedClock {
     // The frame nearest to `seconds`.
     std::int64_t nearestFrame(double seconds) const;
 };
-
-// "intro", "title", "wall scroller", "vinyl scroller", "party", "finale", "quit".
-const char* sceneName(SceneId scene);
-// The timeline step of `scene` as its state holds it now (0 for the quit index).
-std::int32_t sceneStep(SceneId scene);
 
 // What one frame left behind, read from the show's state right after it ran.
 struct FrameRecord {

@@ -1,5 +1,7 @@
 #include "capture/VideoFile.hpp"
 
+#include "runtime/Startup.hpp"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +21,7 @@ namespace capture {
 
 namespace {
 
-// What the window's title bar says, and the names on the finale's credit stickers.
-constexpr const char* kTitle = "Ain't zilchy but a (symbol) klomp";
+// The names on the finale's credit stickers.
 constexpr const char* kArtists = "ALPHA, BRAVO, CHARLIE";
 constexpr const char* kCredits = "Code: ALPHA. Graphics: BRAVO. Music: CHARLIE.";
 
@@ -80,10 +81,10 @@ const char* chapterTitle(SceneId scene) {
 std::string chapterMetadata(const std::vector<SceneStart>& starts, std::int64_t firstFrame,
                             std::int64_t endFrame, double fps) {
     std::string text = ";FFMETADATA1\n";
-    text += "title=" + escaped(kTitle) + "\n";
+    text += "title=" + escaped(kShowTitle) + "\n";
     text += "artist=" + escaped(kArtists) + "\n";
     text += "comment=" + escaped(kCredits) + "\n";
-    text += "description=" + escaped(std::string(kTitle) + ". " + kCredits) + "\n";
+    text += "description=" + escaped(std::string(kShowTitle) + ". " + kCredits) + "\n";
     // The chapters: each scene from the video's first frame it draws in.
     std::vector<SceneStart> chapters;
     for (const SceneStart& start : starts) {

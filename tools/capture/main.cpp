@@ -18,6 +18,7 @@
 #include "assets/RegistryViews.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
+#include "runtime/Frame.hpp"
 #include "runtime/FrameLoop.hpp"
 
 #include <SFML/OpenGL.hpp>
@@ -59,8 +60,8 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-constexpr unsigned kWidth = 1920;
-constexpr unsigned kHeight = 1080;
+constexpr unsigned kWidth = kFrameWidth;
+constexpr unsigned kHeight = kFrameHeight;
 // The show's nominal length, only for estimates and for splitting it into spans.
 constexpr double kShowSeconds = 196.9;
 // The loudest the sound may be after the AAC encode, in dB true peak.

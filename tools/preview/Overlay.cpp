@@ -56,7 +56,7 @@ void Overlay::draw(sf::RenderWindow& window, const OverlayInfo& info) {
     std::vector<std::pair<std::string, sf::Color>> lines;
     const capture::FrameRecord& f = info.frame;
     lines.push_back({format("%.3f s   frame %lld   %s  step %d   fade %.2f", f.time,
-                            static_cast<long long>(f.frame), capture::sceneName(f.scene), f.step,
+                            static_cast<long long>(f.frame), sceneName(f.scene), f.step,
                             static_cast<double>(f.fadeLevel)),
                      kText});
     lines.push_back({format("frame time %.3f ms (%g fps)   drawn in %.0f ms   speed %s   %s",

@@ -10,6 +10,7 @@
 
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
+#include "runtime/Frame.hpp"
 #include "runtime/FrameLoop.hpp"
 #include "runtime/RenderTargets.hpp"
 
@@ -34,8 +35,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr unsigned kWidth = 1920;
-constexpr unsigned kHeight = 1080;
+constexpr unsigned kWidth = kFrameWidth;
+constexpr unsigned kHeight = kFrameHeight;
 // The time bar's span until the show has been played to its end once.
 constexpr double kNominalShowSeconds = 196.9;
 
@@ -320,7 +321,7 @@ class Preview {
         const bool found = player_.seekScene(index);
         anchor();
         const std::string name =
-            std::to_string(index + 1) + " (" + capture::sceneName(Scene::Intro + index) + ")";
+            std::to_string(index + 1) + " (" + sceneName(Scene::Intro + index) + ")";
         if (found) {
             report("scene " + name + " starts at " + timeText(player_.shownRecord()) + " in " +
                    took.text());
