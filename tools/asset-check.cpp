@@ -40,35 +40,6 @@ const char* const kScrollerCharacters = kScrollerLetters;
 const double kSongSeconds = 197.0; // the show runs about 197 s on one song
 const double kNoiseSeconds = 0.75; // the intro's static burst lasts 0.75 s
 
-template <std::size_t N> std::vector<std::string> keyList(const char* const (&keys)[N]) {
-    return std::vector<std::string>(std::begin(keys), std::end(keys));
-}
-
-const std::vector<std::string>& requiredTextures() {
-    static const std::vector<std::string> keys = keyList(ShowKeys::textures);
-    return keys;
-}
-
-const std::vector<std::string>& requiredSprites() {
-    static const std::vector<std::string> keys = keyList(ShowKeys::sprites);
-    return keys;
-}
-
-const std::vector<std::string>& requiredSounds() {
-    static const std::vector<std::string> keys = keyList(ShowKeys::sounds);
-    return keys;
-}
-
-const std::vector<std::string>& requiredSongs() {
-    static const std::vector<std::string> keys = keyList(ShowKeys::songs);
-    return keys;
-}
-
-const std::vector<std::string>& requiredParticleSystems() {
-    static const std::vector<std::string> keys = keyList(ShowKeys::particleSystems);
-    return keys;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -383,12 +354,12 @@ Report checkAssetSet(std::ostream& log) {
     log << "Keys the show fetches:\n";
     const struct {
         std::size_t file;
-        const std::vector<std::string>& keys;
-    } needs[] = {{0, requiredTextures()},
-                 {1, requiredSprites()},
-                 {2, requiredSounds()},
-                 {3, requiredSongs()},
-                 {4, requiredParticleSystems()}};
+        std::vector<std::string> keys;
+    } needs[] = {{0, {std::begin(ShowKeys::textures), std::end(ShowKeys::textures)}},
+                 {1, {std::begin(ShowKeys::sprites), std::end(ShowKeys::sprites)}},
+                 {2, {std::begin(ShowKeys::sounds), std::end(ShowKeys::sounds)}},
+                 {3, {std::begin(ShowKeys::songs), std::end(ShowKeys::songs)}},
+                 {4, {std::begin(ShowKeys::particleSystems), std::end(ShowKeys::particleSystems)}}};
     for (const auto& need : needs) {
         std::vector<std::string> absent;
         for (const std::string& key : need.keys) {
@@ -542,7 +513,7 @@ Report checkAssetSet(std::ostream& log) {
         check(length >= atLeast, what + " lasts " + detail::seconds(length) + " (at least " +
                                      detail::seconds(atLeast) + ")");
     };
-    for (const std::string& key : requiredSongs()) {
+    for (const std::string key : ShowKeys::songs) {
         lasts("song " + key, detail::memberString(files[3].path, "music", key, "file"),
               kSongSeconds);
     }
