@@ -4,9 +4,12 @@
 
 #include "assets/SpriteManager.hpp"
 #include "assets/TextureManager.hpp"
+#include "effects/SparsePicture.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -42,6 +45,13 @@ std::string writeTwoColourPng(const std::string& path, unsigned width, unsigned 
     }
     image.saveToFile(path);
     return path;
+}
+
+bool samePixels(const sf::Image& a, const sf::Image& b) {
+    const sf::Vector2u size = a.getSize();
+    return size == b.getSize() &&
+           std::equal(a.getPixelsPtr(), a.getPixelsPtr() + std::size_t{size.x} * size.y * 4,
+                      b.getPixelsPtr());
 }
 
 // --- textures ---------------------------------------------------------------------------------
@@ -130,6 +140,47 @@ TEST(Textures, AddingATakenKeyKeepsTheFirstTextureInPlace) {
     EXPECT_EQ(TextureManager::get(key), first);
     EXPECT_EQ(first->getSize(), sf::Vector2u(10, 10));
     EXPECT_FALSE(first->isRepeated());
+}
+
+// A picture drawn in parts (around its transparent hole) gives the pixels of a plain draw,
+// also when the table of prepared pictures is refilled: a reused slot once kept the parts of
+// its earlier picture, and a translucent picture was then blended twice where they lay.
+TEST(Textures, PictureDrawnInPartsGivesThePlainDrawsPixelsAfterARefill) {
+    const unsigned width = 320;
+    const unsigned height = 200;
+    sf::Image holed;
+    holed.create(width, height, sf::Color(200, 40, 90, 160));
+    for (unsigned y = 30; y < 170; ++y) {
+        for (unsigned x = 40 + y / 4; x < 280 - y / 5; ++x) {
+            holed.setPixel(x, y, sf::Color::Transparent);
+        }
+    }
+    sf::Image veil;
+    veil.create(width, height, sf::Color(20, 220, 120, 100));
+    sf::Texture holedTexture;
+    sf::Texture veilTexture;
+    ASSERT_TRUE(holedTexture.loadFromImage(holed) && veilTexture.loadFromImage(veil));
+
+    auto drawn = [&](const sf::Texture& texture, bool inParts) {
+        sf::RenderTexture target;
+        EXPECT_TRUE(target.create(width, height));
+        target.clear(sf::Color(30, 60, 90));
+        const sf::Sprite sprite(texture);
+        if (inParts) {
+            drawSparsePicture(target, &sprite);
+        } else {
+            target.draw(sprite);
+        }
+        target.display();
+        return target.getTexture().copyToImage();
+    };
+    forgetSparsePictures();
+    prepareSparsePicture(&holedTexture, &holed);
+    EXPECT_TRUE(samePixels(drawn(holedTexture, true), drawn(holedTexture, false)));
+    forgetSparsePictures();
+    prepareSparsePicture(&veilTexture, nullptr); // read back from the texture
+    EXPECT_TRUE(samePixels(drawn(veilTexture, true), drawn(veilTexture, false)));
+    forgetSparsePictures();
 }
 
 // --- sprite geometry --------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "assets/Definitions.hpp"
 #include "runtime/Printable.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -15,6 +16,8 @@ const DefinitionFormat kFormat{"TextureManager: ",
 }
 
 std::unordered_map<std::string, std::unique_ptr<sf::Texture>> TextureManager::textures;
+std::vector<std::string> TextureManager::keepKeys;
+std::unordered_map<std::string, sf::Image> TextureManager::kept;
 
 bool TextureManager::load(const std::string& path) {
     return loadDefinitions(kFormat, path, &readEntries);
@@ -31,6 +34,21 @@ bool TextureManager::readEntries(const nlohmann::json& document) {
 
 void TextureManager::clear() {
     textures.clear();
+    releasePictures();
+}
+
+void TextureManager::keepPictures(std::vector<std::string> keys) {
+    keepKeys = std::move(keys);
+}
+
+const sf::Image* TextureManager::keptPicture(const std::string& key) {
+    const auto it = kept.find(key);
+    return it != kept.end() ? &it->second : nullptr;
+}
+
+void TextureManager::releasePictures() {
+    keepKeys.clear();
+    kept.clear();
 }
 
 bool TextureManager::add(const std::string& key, const std::string& file, bool repeated) {
@@ -40,11 +58,21 @@ bool TextureManager::add(const std::string& key, const std::string& file, bool r
         return false;
     }
     auto texture = std::make_unique<sf::Texture>();
-    if (isSpecialFile(file) || !loadWithoutThrowing([&] { return texture->loadFromFile(file); })) {
+    // Loaded through an image, as the texture's own loading from a file does, so that the
+    // picture can be kept.
+    const bool keep = std::find(keepKeys.begin(), keepKeys.end(), key) != keepKeys.end();
+    sf::Image picture;
+    const auto loadPicture = [&] {
+        return picture.loadFromFile(file) && texture->loadFromImage(picture);
+    };
+    if (isSpecialFile(file) || !loadWithoutThrowing(loadPicture)) {
         std::cerr << "TextureManager: Unable to load file " << printable(file) << "." << std::endl;
         return false;
     }
     texture->setRepeated(repeated);
+    if (keep) {
+        kept[key] = std::move(picture);
+    }
     textures.emplace(key, std::move(texture));
     return true;
 }

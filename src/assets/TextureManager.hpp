@@ -1,10 +1,12 @@
 #pragma once
+#include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <nlohmann/json_fwd.hpp>
 
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 // Every image of the show as a texture under a string key, filled once from
 // assets/textures.json. Lookups hand out the registered texture itself, read-only: nothing
@@ -19,8 +21,18 @@ class TextureManager {
     static bool exists(const std::string& key);
     static const sf::Texture* get(const std::string& key);
 
+    // Keeps the decoded pictures of `keys` as they load, for start-up work that reads their
+    // pixels: reading a texture back costs the software renderer far more.
+    static void keepPictures(std::vector<std::string> keys);
+    // The kept picture of `key`, or null.
+    static const sf::Image* keptPicture(const std::string& key);
+    // Drops the kept pictures and keeps no more.
+    static void releasePictures();
+
   private:
     // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
     friend struct RegistryViews;
     static std::unordered_map<std::string, std::unique_ptr<sf::Texture>> textures;
+    static std::vector<std::string> keepKeys;
+    static std::unordered_map<std::string, sf::Image> kept;
 };

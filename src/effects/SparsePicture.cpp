@@ -2,8 +2,7 @@
 
 #include "runtime/DrawingClip.hpp"
 
-#include <SFML/Graphics/Image.hpp>
-
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -13,7 +12,7 @@ namespace {
 
 struct Prepared {
     const sf::Texture* texture = nullptr;
-    std::array<sf::IntRect, 4> parts;
+    std::array<sf::IntRect, 48> parts;
     std::size_t partCount = 0;
     // The picture without its fully opaque edge bands (whole rows from the top and bottom,
     // whole columns from the left and right).
@@ -73,41 +72,82 @@ sf::IntRect opaqueEdgesRemoved(const sf::Image& image) {
 std::array<Prepared, 8> prepared;
 std::size_t preparedCount = 0;
 
-// The largest rectangle of pixels with alpha 0 (row by row, the classic largest rectangle
-// under a histogram of transparent run heights).
-sf::IntRect largestTransparentRect(const sf::Image& image) {
+// Rows are taken in bands of this many: each band is drawn without the widest run of columns
+// that is transparent throughout the band. Bands follow a rounded hole closely; each part is
+// one more draw, so they are not thinner than the renderer's 64-pixel tiles.
+constexpr int kBandRows = 64;
+
+// The parts of the picture to draw: per band of rows, what lies left and right of its widest
+// transparent run of columns; bands with the same run are drawn together.
+void findParts(const sf::Image& image, Prepared& entry) {
     const int width = static_cast<int>(image.getSize().x);
     const int height = static_cast<int>(image.getSize().y);
     const sf::Uint8* pixels = image.getPixelsPtr();
-    std::vector<int> run(static_cast<std::size_t>(width) + 1, 0);
-    std::vector<int> stack;
-    stack.reserve(static_cast<std::size_t>(width) + 1);
-    long long bestArea = 0;
-    sf::IntRect best;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::size_t column = static_cast<std::size_t>(x);
-            const std::size_t alpha =
-                (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + column) * 4 + 3;
-            run[column] = pixels[alpha] == 0 ? run[column] + 1 : 0;
-        }
-        stack.clear();
-        for (int x = 0; x <= width; ++x) {
-            const int h = x < width ? run[static_cast<std::size_t>(x)] : 0;
-            while (!stack.empty() && run[static_cast<std::size_t>(stack.back())] >= h) {
-                const int top = run[static_cast<std::size_t>(stack.back())];
-                stack.pop_back();
-                const int left = stack.empty() ? 0 : stack.back() + 1;
-                const long long area = static_cast<long long>(top) * (x - left);
-                if (area > bestArea) {
-                    bestArea = area;
-                    best = sf::IntRect(left, y - top + 1, x - left, top);
-                }
+    std::vector<bool> clearColumn(static_cast<std::size_t>(width));
+    struct Band {
+        int top, bottom, holeLeft, holeRight;
+    };
+    std::vector<Band> bands;
+    long long skipped = 0;
+    for (int top = 0; top < height; top += kBandRows) {
+        const int bottom = std::min(height, top + kBandRows);
+        std::fill(clearColumn.begin(), clearColumn.end(), true);
+        for (int y = top; y < bottom; ++y) {
+            const sf::Uint8* row =
+                pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
+            for (std::size_t x = 0; x < clearColumn.size(); ++x) {
+                clearColumn[x] = clearColumn[x] && row[x * 4 + 3] == 0;
             }
-            stack.push_back(x);
+        }
+        int holeLeft = 0;
+        int holeRight = 0;
+        for (int x = 0; x < width;) {
+            if (!clearColumn[static_cast<std::size_t>(x)]) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < width && clearColumn[static_cast<std::size_t>(x)]) {
+                ++x;
+            }
+            if (x - start > holeRight - holeLeft) {
+                holeLeft = start;
+                holeRight = x;
+            }
+        }
+        skipped += static_cast<long long>(holeRight - holeLeft) * (bottom - top);
+        if (!bands.empty() && bands.back().holeLeft == holeLeft &&
+            bands.back().holeRight == holeRight) {
+            bands.back().bottom = bottom;
+        } else {
+            bands.push_back({top, bottom, holeLeft, holeRight});
         }
     }
-    return best;
+    // Below a tenth of the picture, or with more parts than the table holds, the extra draws
+    // are not worth it: drawn whole.
+    std::size_t needed = 0;
+    for (const Band& band : bands) {
+        needed += band.holeRight > band.holeLeft ? 2 : 1;
+    }
+    if (skipped * 10 < static_cast<long long>(width) * height || needed > entry.parts.size()) {
+        entry.parts[entry.partCount++] = sf::IntRect(0, 0, width, height);
+        return;
+    }
+    for (const Band& band : bands) {
+        const int rows = band.bottom - band.top;
+        const sf::IntRect pieces[2] = {
+            {0, band.top, band.holeLeft, rows},                        // left of the hole
+            {band.holeRight, band.top, width - band.holeRight, rows}}; // right of it
+        if (band.holeRight <= band.holeLeft) {
+            entry.parts[entry.partCount++] = sf::IntRect(0, band.top, width, rows);
+            continue;
+        }
+        for (const sf::IntRect& piece : pieces) {
+            if (piece.width > 0 && piece.height > 0) {
+                entry.parts[entry.partCount++] = piece;
+            }
+        }
+    }
 }
 
 const Prepared* find(const sf::Texture* texture) {
@@ -121,18 +161,20 @@ const Prepared* find(const sf::Texture* texture) {
 
 } // namespace
 
-void prepareSparsePicture(const sf::Texture* texture) {
+void prepareSparsePicture(const sf::Texture* texture, const sf::Image* picture) {
     if (texture == nullptr || find(texture) != nullptr || preparedCount == prepared.size()) {
         return;
     }
-    const sf::Image image = texture->copyToImage();
+    const bool pictureFits = picture != nullptr && picture->getSize() == texture->getSize();
+    const sf::Image readBack = pictureFits ? sf::Image() : texture->copyToImage();
+    const sf::Image& image = pictureFits ? *picture : readBack;
     const int width = static_cast<int>(image.getSize().x);
     const int height = static_cast<int>(image.getSize().y);
+    // A slot freed by forgetSparsePictures still holds its earlier picture's parts.
     Prepared& entry = prepared[preparedCount++];
+    entry = Prepared{};
     entry.texture = texture;
     entry.seeThrough = opaqueEdgesRemoved(image);
-    const bool opaque = entry.seeThrough.width <= 0 && entry.seeThrough.height <= 0;
-    const sf::IntRect hole = opaque ? sf::IntRect() : largestTransparentRect(image);
     const sf::Uint8* pixels = image.getPixelsPtr();
     const std::size_t bytes =
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
@@ -143,24 +185,7 @@ void prepareSparsePicture(const sf::Texture* texture) {
     if (entry.uniform) {
         entry.colour = sf::Color(pixels[0], pixels[1], pixels[2], pixels[3]);
     }
-    // Below a tenth of the picture the extra draws are not worth it: drawn whole.
-    if (static_cast<long long>(hole.width) * hole.height * 10 <
-        static_cast<long long>(width) * height) {
-        entry.parts[entry.partCount++] = sf::IntRect(0, 0, width, height);
-        return;
-    }
-    const int holeRight = hole.left + hole.width;
-    const int holeBottom = hole.top + hole.height;
-    const sf::IntRect parts[4] = {
-        {0, 0, width, hole.top},                                // above the hole
-        {0, holeBottom, width, height - holeBottom},            // below
-        {0, hole.top, hole.left, hole.height},                  // left of it
-        {holeRight, hole.top, width - holeRight, hole.height}}; // right of it
-    for (const sf::IntRect& part : parts) {
-        if (part.width > 0 && part.height > 0) {
-            entry.parts[entry.partCount++] = part;
-        }
-    }
+    findParts(image, entry);
 }
 
 namespace {

@@ -4,13 +4,15 @@
 // Drawn through here, such a picture is drawn only over the parts outside its largest fully
 // transparent rectangle: the same pixels, since a transparent texel changes nothing under
 // alpha blending.
+#include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
 
-// Finds the transparent rectangle of `texture` (reads it back once, so this belongs to
-// start-up). Pictures without a worthwhile one are drawn whole. A null texture is ignored.
-void prepareSparsePicture(const sf::Texture* texture);
+// Finds the transparent rectangle of `texture` from `picture`, the image it was loaded from,
+// or when that is null by reading the texture back (slow: this belongs to start-up). Pictures
+// without a worthwhile one are drawn whole. A null texture is ignored.
+void prepareSparsePicture(const sf::Texture* texture, const sf::Image* picture);
 
 // Draws `sprite` into `target` as target.draw would. Only a sprite of a prepared texture that
 // shows its whole texture unrotated and unscaled at whole pixels is drawn in parts.

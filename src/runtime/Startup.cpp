@@ -7,6 +7,7 @@
 #include "assets/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/ShowRandom.hpp"
+#include "effects/SparsePicture.hpp"
 #include "runtime/Config.hpp"
 #include "runtime/DemoState.hpp"
 #include "runtime/Frame.hpp"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 void startUpWindow(sf::RenderWindow& window) {
@@ -46,6 +48,7 @@ void startUpWindow(sf::RenderWindow& window) {
 }
 
 void startUpRegistries() {
+    TextureManager::keepPictures({std::begin(kSparsePictureKeys), std::end(kSparsePictureKeys)});
     TextureManager::load("assets/textures.json");
     SpriteManager::load("assets/sprites.json");
     SoundManager::load("assets/sounds.json");
@@ -100,6 +103,8 @@ void startUpShadersAndFont() {
 }
 
 void tearDownShow() {
+    // The prepared pictures are known by their textures, which go now.
+    forgetSparsePictures();
     // Particle systems point at sprites and sprites at textures: release in that order.
     ParticleManager::clear();
     SpriteManager::clear();

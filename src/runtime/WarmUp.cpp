@@ -88,9 +88,10 @@ void warmElasticSprites() {
 
 void prepareDrawing() {
     forgetSparsePictures();
-    for (const char* key : {"mask", "frame", "frame-sides", "black", "white"}) {
-        prepareSparsePicture(texture(key));
+    for (const char* key : kSparsePictureKeys) {
+        prepareSparsePicture(texture(key), TextureManager::keptPicture(key));
     }
+    TextureManager::releasePictures();
 
     if (demo.window == nullptr) {
         return;

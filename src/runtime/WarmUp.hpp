@@ -7,3 +7,8 @@
 // - the transparent parts of the full-screen pictures are found.
 // The draws are limited to one pixel and the frame loop clears every target first.
 void prepareDrawing();
+
+// The full-screen pictures whose transparent parts prepareDrawing finds (texture keys). Start-up
+// asks the texture registry to keep their decoded pictures for it.
+inline constexpr const char* kSparsePictureKeys[] = {"mask", "frame", "frame-sides", "black",
+                                                     "white"};

@@ -7,6 +7,7 @@
 #include "runtime/DemoState.hpp"
 #include "runtime/DrawingClip.hpp"
 #include "runtime/Startup.hpp"
+#include "runtime/WarmUp.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
@@ -38,6 +39,7 @@ void Player::restart() {
     soundMuted_ = SoundManager::soundMuted;
     startUpRegistries();
     startUpShadersAndFont();
+    prepareDrawing();
     // The show opens its song only when the intro starts it; open it now so that a song that
     // does not decode is reported with the rest of the start-up.
     if (const MusicEntry* song = RegistryViews::musicEntry(kSongKey)) {
