@@ -271,9 +271,9 @@ void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite) {
     }
 }
 
-void drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite) {
+bool drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite) {
     if (sprite == nullptr) {
-        return;
+        return false;
     }
     int dx = 0;
     int dy = 0;
@@ -287,7 +287,7 @@ void drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite) {
                         dy + static_cast<int>(size.y) >= static_cast<int>(target.getSize().y);
     if (!opaque || !covers) {
         drawSparsePicture(target, sprite);
-        return;
+        return false;
     }
     // An opaque texel replaces the pixel under alpha blending, exactly as without blending.
     if (entry->uniform) {
@@ -295,6 +295,7 @@ void drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite) {
     } else {
         target.draw(*sprite, sf::RenderStates(sf::BlendNone));
     }
+    return true;
 }
 
 void forgetSparsePictures() {

@@ -20,8 +20,9 @@ void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite);
 
 // Draws `sprite` as drawSparsePicture does. A prepared picture drawn untinted that is opaque
 // throughout and covers the whole target replaces every pixel, as it would under alpha
-// blending: a single-coloured one is laid down as a clear, another without blending.
-void drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite);
+// blending: a single-coloured one is laid down as a clear, another without blending. True in
+// that case, when the target is now opaque throughout.
+bool drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite);
 
 // The part of `target` that `sprite`, drawn later over it, leaves visible: the target without
 // the prepared picture's fully opaque edge bands (whatever is drawn under them is replaced

@@ -27,6 +27,10 @@ struct DemoState {
 
     sf::RenderTexture frameTarget;
     sf::Sprite frameSprite;
+    // frameTarget is opaque throughout in this frame: an opaque backdrop or clear covered it,
+    // and alpha blending keeps an opaque pixel opaque. The window then takes the frame without
+    // blending, which gives the same pixels for less work.
+    bool frameOpaque = false;
     sf::RenderTexture workTargetB;
     sf::Sprite workSpriteB;
     sf::RenderTexture workTargetC;

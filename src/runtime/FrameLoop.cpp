@@ -90,11 +90,15 @@ void drawFrame(float dt) {
     demo.frameTarget.clear(transparent);
     demo.workTargetB.clear(transparent);
     demo.workTargetC.clear(transparent);
+    demo.frameOpaque = false;
 
     if (demo.sceneIndex >= Scene::Intro && demo.sceneIndex < Scene::Quit) {
         demo.sceneIndex = callScene(demo.sceneIndex, dt);
         demo.frameTarget.display();
-        window.draw(demo.frameSprite);
+        // Over the cleared window an opaque texel gives its own colour with or without blending.
+        const bool opaque = demo.frameOpaque && demo.frameSprite.getColor().a == 255;
+        window.draw(demo.frameSprite,
+                    opaque ? sf::RenderStates(sf::BlendNone) : sf::RenderStates::Default);
     } else {
         demo.running = false;
     }

@@ -115,6 +115,7 @@ void tearDownShow() {
     demo.running = true;
     demo.sceneIndex = Scene::Intro;
     demo.fadeSprite = nullptr;
+    demo.frameOpaque = false;
     demo.fadeLevel = 0.0f;
     demo.fadeSpeed = 0.0f;
     demo.fadeMode = 0;

@@ -34,6 +34,7 @@ void warmPlainDrawing(sf::RenderWindow& window) {
     demo.frameTarget.draw(demo.scroller.scrollerText);
     demo.workTargetB.draw(demo.scroller.scrollerText);
     window.draw(demo.frameSprite);
+    window.draw(demo.frameSprite, sf::RenderStates(sf::BlendNone));
     if (demo.fadeSprite != nullptr) {
         window.draw(*demo.fadeSprite);
     }

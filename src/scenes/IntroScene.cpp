@@ -64,7 +64,7 @@ SceneId introScene(float dt) {
 
     s.introSunAngle -= 45.0f * dt;
 
-    drawBackdrop(demo.frameTarget, s.introBlack);
+    demo.frameOpaque = drawBackdrop(demo.frameTarget, s.introBlack);
     if (s.introSun != nullptr) {
         s.introSun->setRotation(s.introSunAngle);
         demo.frameTarget.draw(*s.introSun);

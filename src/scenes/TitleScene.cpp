@@ -251,7 +251,7 @@ SceneId titleScene(float dt) {
         s.bomb.x += kDriftSpeed * dt;
     }
 
-    drawBackdrop(demo.frameTarget, SpriteManager::get("white"));
+    demo.frameOpaque = drawBackdrop(demo.frameTarget, SpriteManager::get("white"));
     scrollWall(s.titleWall, dt);
 
     for (SceneObject* word : {&s.aint, &s.zilchy, &s.but, &s.a}) {

@@ -142,6 +142,7 @@ SceneId vinylScrollerScene(float dt) {
     }
 
     demo.frameTarget.clear(sf::Color(32, 132, 141, 255));
+    demo.frameOpaque = true;
 
     s.spectrumRect.left -= 800.0f * dt;
     if (s.spectrumBand) {
