@@ -199,7 +199,11 @@ template <typename Wave> void scrollerPass(sf::RenderTexture& target, Wave wave)
         const sf::FloatRect bounds = s.scrollerText.getGlobalBounds();
         if (bounds.intersects(targetArea)) {
             target.draw(s.scrollerText);
-            s.drawnArea = unite(s.drawnArea, bounds);
+            if (s.drawnAreaCount < s.drawnAreas.size()) {
+                s.drawnAreas[s.drawnAreaCount++] = bounds;
+            } else {
+                s.drawnAreas.back() = unite(s.drawnAreas.back(), bounds);
+            }
         }
         offset = static_cast<float>(static_cast<double>(offset) + 0.2);
         x += s.scrollerText.getLocalBounds().width;
@@ -210,7 +214,7 @@ template <typename Wave> void scrollerPass(sf::RenderTexture& target, Wave wave)
 
 void drawScroller(sf::RenderTexture& target) {
     Scroller& s = demo.scroller;
-    s.drawnArea = sf::FloatRect();
+    s.drawnAreaCount = 0;
     if (!s.scrollerActive) {
         return;
     }

@@ -11,6 +11,8 @@
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Text.hpp>
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -89,8 +91,10 @@ struct Scroller {
     float scrollerAmplitude = 190.0f;
     sf::Color scrollerFill = sf::Color(255, 255, 255, 255);
     sf::Color scrollerOutline = sf::Color(0, 0, 0, 255);
-    // Where the last drawScroller drew, in target pixels (empty when it drew nothing).
-    sf::FloatRect drawnArea;
+    // Where the last drawScroller drew, in target pixels: the bounds of each letter it drew
+    // (the last one grows to take in any beyond the table's size).
+    std::array<sf::FloatRect, 64> drawnAreas;
+    std::size_t drawnAreaCount = 0;
 };
 
 void advanceScroller(float dt);

@@ -7,6 +7,7 @@
 #include "runtime/Frame.hpp"
 
 #include <algorithm>
+#include <array>
 
 const sf::Shader* shaderFor(Look look) {
     switch (look) {
@@ -97,16 +98,75 @@ sf::Vector2f rippleReach() {
 }
 
 void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,
-                  const sf::FloatRect& content, float reach) {
-    if (!(content.width > 0.0f) || !(content.height > 0.0f)) {
-        return; // a transparent picture leaves every pixel as it is
+                  const sf::FloatRect* contents, std::size_t count, float reach) {
+    // The target pixels each widened rectangle can change. Two pixels on every side cover the
+    // rounding of texel reads and of the transform.
+    std::array<sf::IntRect, 64> areas;
+    std::size_t areaCount = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const sf::FloatRect& content = contents[i];
+        if (!(content.width > 0.0f) || !(content.height > 0.0f)) {
+            continue; // a transparent picture leaves every pixel as it is
+        }
+        const sf::FloatRect widened(content.left - reach, content.top, content.width + 2.0f * reach,
+                                    content.height);
+        const sf::IntRect area =
+            pixelArea(picture.getTransform().transformRect(widened), 2, target);
+        if (area.width <= 0 || area.height <= 0) {
+            continue;
+        }
+        if (areaCount < areas.size()) {
+            areas[areaCount++] = area;
+        } else {
+            sf::IntRect& last = areas.back();
+            const int right = std::max(last.left + last.width, area.left + area.width);
+            const int bottom = std::max(last.top + last.height, area.top + area.height);
+            last.left = std::min(last.left, area.left);
+            last.top = std::min(last.top, area.top);
+            last.width = right - last.left;
+            last.height = bottom - last.top;
+        }
     }
-    const sf::FloatRect widened(content.left - reach, content.top, content.width + 2.0f * reach,
-                                content.height);
-    const sf::FloatRect onTarget = picture.getTransform().transformRect(widened);
-    // Two pixels on every side cover the rounding of texel reads and of the transform.
-    const DrawWithin within(target, pixelArea(onTarget, 2, target));
-    if (within.any()) {
-        target.draw(picture, shaded(shader));
+    // Bands of rows as tall as the renderer's tiles; neighbouring bands with the same span are
+    // drawn together.
+    constexpr int kBandRows = 64;
+    const int height = static_cast<int>(target.getSize().y);
+    sf::IntRect pending;
+    auto flush = [&] {
+        if (pending.width > 0 && pending.height > 0) {
+            const DrawWithin within(target, pending);
+            if (within.any()) {
+                target.draw(picture, shaded(shader));
+            }
+        }
+        pending = sf::IntRect();
+    };
+    for (int top = 0; top < height; top += kBandRows) {
+        const int bottom = std::min(height, top + kBandRows);
+        int left = 0;
+        int right = 0;
+        for (std::size_t i = 0; i < areaCount; ++i) {
+            const sf::IntRect& area = areas[i];
+            if (area.top >= bottom || area.top + area.height <= top) {
+                continue;
+            }
+            if (right <= left) {
+                left = area.left;
+                right = area.left + area.width;
+            } else {
+                left = std::min(left, area.left);
+                right = std::max(right, area.left + area.width);
+            }
+        }
+        if (right > left && pending.height > 0 && pending.left == left &&
+            pending.left + pending.width == right && pending.top + pending.height == top) {
+            pending.height = bottom - pending.top;
+            continue;
+        }
+        flush();
+        if (right > left) {
+            pending = sf::IntRect(left, top, right - left, bottom - top);
+        }
     }
+    flush();
 }

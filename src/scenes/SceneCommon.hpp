@@ -6,8 +6,10 @@
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
+#include <cstddef>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -73,8 +75,15 @@ float glitchReach(float amount);
 sf::Vector2f rippleReach();
 
 // Draws `picture` (a sprite of a work target) into `target` through `shader`, limited to the
-// part that can change pixels: where the picture's content lies (`content`, in the picture's
-// own pixels), widened sideways by `reach`. Valid for programs whose output is transparent
-// wherever every texel they read is transparent. Empty content draws nothing.
+// part that can change pixels: where the picture's content lies (`contents`, rectangles in the
+// picture's own pixels), widened sideways by `reach`. The target is taken in bands of rows,
+// each drawn across the span that the widened rectangles meeting it cover, so content that
+// wanders up and down (a sine scroller) costs less than its bounding box. Valid for programs
+// whose output is transparent wherever every texel they read is transparent. No content, or
+// only empty rectangles, draws nothing.
 void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,
-                  const sf::FloatRect& content, float reach);
+                  const sf::FloatRect* contents, std::size_t count, float reach);
+inline void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture,
+                         const sf::Shader& shader, const sf::FloatRect& content, float reach) {
+    drawPassOver(target, picture, shader, &content, 1, reach);
+}

@@ -108,7 +108,8 @@ SceneId wallScrollerScene(float dt) {
 
     demo.workTargetB.display();
     // The scroller is all there is in workTargetB.
-    drawPassOver(demo.frameTarget, demo.workSpriteB, demo.glitchShader, demo.scroller.drawnArea,
+    drawPassOver(demo.frameTarget, demo.workSpriteB, demo.glitchShader,
+                 demo.scroller.drawnAreas.data(), demo.scroller.drawnAreaCount,
                  glitchReach(glitchAmount));
 
     if (sf::Sprite* sun = s.wallScrollerSun) {
