@@ -3,7 +3,7 @@
 //
 // The show runs on the program's own clock for about 197 seconds. Where libfaketime is
 // installed the program's clock runs ten times faster (its frames then measure ten times
-// longer, which the show handles like any long frame), so the run takes about 20 seconds;
+// longer, which the show handles like any long frame), so the run takes about 25 seconds here;
 // without it the program plays in real time.
 #include "support/TestSupport.hpp"
 
