@@ -1,8 +1,6 @@
 // The real program under faults, end to end: each case runs the program in a folder of its own
 // (config.json and the asset tree, as links to the repository's files, with the fault applied)
-// on a private X server, holds Escape three seconds of the show's clock after the window
-// appeared (one second of wall time: libfaketime runs the program's clock three times faster,
-// so its frames measure three times longer and the run draws fewer of them), and checks
+// on a private X server, holds Escape a few seconds after the window appeared, and checks
 // that the program kept running until then, exited with status 0, and wrote exactly the
 // expected diagnostic lines. Lines of the libraries underneath (SFML's "Failed to load
 // image ...", Mesa's shader compiler log) are allowed; an unknown line fails the case.
@@ -69,14 +67,9 @@ Lines splitLines(const std::string& text) {
 // ---------------------------------------------------------------------------------------
 // Running the program: each run on an X server of its own (test support's runner)
 
-// Every run holds Escape 3 s of its own clock after its window appeared unless its plan says
-// otherwise; that clock runs three times faster than the wall clock where libfaketime is
-// installed.
+// Every run holds Escape 3 s after its window appeared unless its plan says otherwise.
 struct Plan : test::RunPlan {
-    Plan() {
-        escapeAt = 3.0;
-        clockSpeed = 3.0;
-    }
+    Plan() { escapeAt = 3.0; }
 };
 using Outcome = test::ProgramRun;
 
@@ -814,10 +807,6 @@ TEST(FaultMatrix, NoDisplayNoGlxTooFewFiles) {
     noGlx.serverWithoutGlx = true;
     Plan fourFiles;
     fourFiles.fileLimit = 4;
-    // No show plays, so the clock stays real (libfaketime would take a file of its own).
-    for (Plan* plan : {&unset, &nowhere, &noGlx, &fourFiles}) {
-        plan->clockSpeed = 1.0;
-    }
     const std::string advice = "; without a display that offers OpenGL, run it under "
                                "tools/with-xvfb.sh (tools/play.sh renders the show to klomp.mp4 "
                                "that way).";
