@@ -191,8 +191,21 @@ class PreviewRun {
         picture.width = static_cast<unsigned>(attributes.width);
         picture.height = static_cast<unsigned>(attributes.height);
         picture.rgb.reserve(std::size_t{picture.width} * picture.height * 3);
+        // Xvfb at depth 24 hands out 32-bit pixels, blue first: read those bytes directly
+        // (the window is read many times); any other layout goes through XGetPixel.
+        const bool bgrx = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                          image->red_mask == 0xff0000 && image->green_mask == 0xff00 &&
+                          image->blue_mask == 0xff;
         for (unsigned y = 0; y < picture.height; ++y) {
+            const auto* row =
+                reinterpret_cast<const std::uint8_t*>(image->data) +
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line);
             for (unsigned x = 0; x < picture.width; ++x) {
+                if (bgrx) {
+                    const std::uint8_t* pixel = row + 4 * std::size_t{x};
+                    picture.rgb.insert(picture.rgb.end(), {pixel[2], pixel[1], pixel[0]});
+                    continue;
+                }
                 const unsigned long pixel =
                     XGetPixel(image, static_cast<int>(x), static_cast<int>(y));
                 picture.rgb.push_back(static_cast<std::uint8_t>((pixel >> 16) & 0xff));
@@ -207,14 +220,14 @@ class PreviewRun {
     // The window's contents once they hold still. A report line comes once the preview has
     // handed its frame to the X server, but the server may draw it a little later than it
     // answers this test's own read of the window, most of all on a busy machine: reads are
-    // repeated until two a quarter second apart agree. `unlike`, when given, is a picture the
+    // repeated until two a tenth of a second apart agree. `unlike`, when given, is a picture the
     // report says the window has moved away from; the reads also wait for the window to
     // differ from it (within the usual wait), so a late frame is not taken for no change.
     Picture settledGrab(const Picture* unlike = nullptr) {
         const Clock::time_point began = Clock::now();
         Picture last = grab();
         while (std::chrono::duration<double>(Clock::now() - began).count() < kSettleSeconds) {
-            sleepFor(0.25);
+            sleepFor(0.1);
             Picture now = grab();
             const bool still =
                 now.width == last.width && now.height == last.height && now.rgb == last.rgb;
