@@ -32,9 +32,9 @@
 #include <regex>
 #include <set>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // After everything else: Xlib defines macros (None, Bool, Status) that other headers use as names.
@@ -329,6 +329,7 @@ struct Case {
     bool withConfig = true;
     std::vector<std::string> folders{}; // folders made in place of files
     std::vector<std::string> fifos{};   // named pipes, with no writer, in place of files
+    bool fullscreen = false;            // the configuration asks for a fullscreen window
 };
 
 void judge(const Case& c, const Outcome& outcome) {
@@ -339,6 +340,7 @@ void judge(const Case& c, const Outcome& outcome) {
     }
     ASSERT_EQ(outcome.problem, "");
     EXPECT_TRUE(outcome.windowSeen) << "no window appeared";
+    EXPECT_EQ(outcome.fullscreenWindow, c.fullscreen);
     EXPECT_FALSE(outcome.endedBeforeAsked) << "ended on its own before Escape or close";
     EXPECT_EQ(outcome.exitStatus, 0) << outcome.standardError;
     EXPECT_EQ(outcome.standardOutput, "");
@@ -851,10 +853,15 @@ TEST(FaultMatrix, NoAudioDevice) {
          {{"alsoft.conf", alsa}},
          {"SoundManager: No audio device found; the show plays without sound."},
          noCard},
-        {"no audio backend, music off",
-         {{"config.json", R"({"music": false})"}},
+        // Also fullscreen without vertical sync: the window's switches reach the window.
+        {"no audio backend, music off, fullscreen",
+         {{"config.json", R"({"music": false, "fullscreen": true, "vsync": false})"}},
          {"MusicManager: No audio device found; the show plays without sound."},
-         noBackend},
+         noBackend,
+         true,
+         {},
+         {},
+         true},
         {"no audio backend, song missing",
          {{"assets/music/klomp.ogg", std::nullopt}},
          {"SoundManager: No audio device found; the show plays without sound.",

@@ -55,10 +55,19 @@ SHOW_CHAPTER(Finale, FirstFrameTurnsTheShadowOffAndBringsThreePeepholeCredits) {
     EXPECT_FLOAT_EQ(s.scrollerPhase, 3.0f + show::kFrame);
 
     ASSERT_EQ(demo.stickers.size(), 3u);
+    // Off screen to the left at one height, three seconds apart, shrinking from 1.25 as they
+    // pop in; the drift carries them across.
     const char* const keys[] = {"c_alpha", "c_bravo", "c_charlie"};
+    const float delays[] = {6.0f, 9.0f, 12.0f};
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(demo.stickers[i].sprite, SpriteManager::get(keys[i]));
-        EXPECT_EQ(demo.stickers[i].shader, &demo.blueprintPeephole);
+        const Sticker& credit = demo.stickers[i];
+        EXPECT_EQ(credit.sprite, SpriteManager::get(keys[i]));
+        EXPECT_EQ(credit.shader, &demo.blueprintPeephole);
+        EXPECT_EQ(credit.x, -800.0f);
+        EXPECT_EQ(credit.y, 630.0f);
+        EXPECT_FLOAT_EQ(credit.popInDelay, delays[i] - show::kFrame);
+        EXPECT_EQ(credit.scale, 1.25f);
+        EXPECT_EQ(credit.targetScale, 1.0f);
     }
     EXPECT_EQ(demo.frameSprite.getRotation(), 0.0f);
     EXPECT_EQ(demo.workSpriteB.getScale(), sf::Vector2f(1.0f, 1.0f));

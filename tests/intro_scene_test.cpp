@@ -19,6 +19,7 @@
 // After everything else: Xlib defines macros (None, Bool, Status) that other headers use as names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 namespace {
 
@@ -132,6 +133,28 @@ class IntroAt60 : public opening::Show {
     }
 };
 
+// The window's _MOTIF_WM_HINTS (flags, functions, decorations, input mode, status), or none.
+std::vector<long> motifHints(Display* display, ::Window window) {
+    const Atom name = XInternAtom(display, "_MOTIF_WM_HINTS", True);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> hints;
+    if (name != 0 && XGetWindowProperty(display, window, name, 0, 5, False, AnyPropertyType, &type,
+                                        &format, &count, &after, &data) == Success) {
+        if (data != nullptr && format == 32) {
+            const long* values = reinterpret_cast<const long*>(data);
+            hints.assign(values, values + count);
+        }
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return hints;
+}
+
 // The two floats of a vec2 uniform as GL holds them.
 std::array<float, 2> uniformPair(const sf::Shader& shader, const char* name) {
     using GetLocation = GLint (*)(GLuint, const char*);
@@ -165,6 +188,26 @@ SHOW_CHAPTER(IntroAt60, FirstFrameStartsTheSongTheFadeAndPlacesTheSprites) {
         EXPECT_EQ(attributes.width, 1920);
         EXPECT_EQ(attributes.height, 1080);
         EXPECT_EQ(attributes.map_state, IsViewable);
+        // A normal window (no fullscreen override of the window manager) that may be resized,
+        // maximised, minimised, moved and closed, with every decoration.
+        EXPECT_FALSE(attributes.override_redirect);
+        const std::vector<long> hints = motifHints(display, handle);
+        ASSERT_EQ(hints.size(), 5u);
+        EXPECT_EQ(hints[1], 0x3e) << "functions";
+        EXPECT_EQ(hints[2], 0x7e) << "decorations";
+        // Over the window the pointer is invisible: its cursor has no opaque pixel.
+        XWarpPointer(display, 0, handle, 0, 0, 0, 0, 960, 540);
+        XSync(display, False);
+        if (XFixesCursorImage* cursor = XFixesGetCursorImage(display)) {
+            int opaque = 0;
+            for (int i = 0; i < cursor->width * cursor->height; ++i) {
+                opaque += (cursor->pixels[i] >> 24) != 0 ? 1 : 0;
+            }
+            EXPECT_EQ(opaque, 0) << cursor->width << "x" << cursor->height << " cursor";
+            XFree(cursor);
+        } else {
+            ADD_FAILURE() << "no cursor image";
+        }
         XImage* shown = XGetImage(display, handle, 0, 0, 1920, 1080, AllPlanes, ZPixmap);
         ASSERT_NE(shown, nullptr);
         int lit = 0;

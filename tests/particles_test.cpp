@@ -295,7 +295,12 @@ TEST_F(Particles, SwitchedOffSystemKeepsCountingTime) {
     system.emitting = true;
     system.update(0.0f);
     EXPECT_EQ(system.liveCount(), 20);
-    EXPECT_LT(system.spawnAccumulator, 0.1f);
+    // Each spawn, made or dropped for the full pool, takes one interval off the accumulator.
+    float left = 10.0f;
+    while (left >= system.spawnInterval) {
+        left -= system.spawnInterval;
+    }
+    EXPECT_EQ(system.spawnAccumulator, left);
 
     ParticleSystem reset;
     ASSERT_TRUE(load(reset, json, 20));
@@ -526,16 +531,20 @@ TEST_F(Particles, RegistryReadsInstancesAndSkipsBadEntries) {
         {"reg-true", {{"file", good}, {"instances", true}}},
         {"reg-bare", good},
         {"reg-nofile", {{"instances", 3}}},
+        {"reg-order", {{"file", 5}, {"instances", "many"}}}, // the file is read first
         {"reg-broken", {{"file", bad}}},
     };
     const std::string path = dir->write("particles.json", registry.dump());
     test::CerrCapture capture;
     EXPECT_TRUE(ParticleManager::load(path));
     // Entries go in ascending key order, whatever the file's order.
-    EXPECT_EQ(capture.text(), "ParticleManager: Missing FILE property for [reg-bare]\n"
-                              "validateJson: Missing prop: max_ttl.\n"
-                              "ParticleSystem: Missing properties in jsonfile.\n"
-                              "ParticleManager: Missing FILE property for [reg-nofile]\n");
+    EXPECT_EQ(capture.text(),
+              "ParticleManager: Missing FILE property for [reg-bare]\n"
+              "validateJson: Missing prop: max_ttl.\n"
+              "ParticleSystem: Missing properties in jsonfile.\n"
+              "ParticleManager: Missing FILE property for [reg-nofile]\n"
+              "ParticleManager: Unable to read [reg-order]: "
+              "[json.exception.type_error.302] type must be string, but is number\n");
 
     ASSERT_NE(ParticleManager::get("reg-default"), nullptr);
     EXPECT_EQ(ParticleManager::get("reg-default")->pool().size(), 100u);
@@ -551,7 +560,9 @@ TEST_F(Particles, RegistryReadsInstancesAndSkipsBadEntries) {
 }
 
 TEST_F(Particles, TwoKeysOnOneFileAreIndependent) {
-    const std::string file = writeDefinition("twin.json", definition());
+    nlohmann::json twin = definition();
+    twin["sprites"] = {"ptest-a"}; // one shared sprite, so the last particle drawn shows on it
+    const std::string file = writeDefinition("twin.json", twin);
     nlohmann::json registry;
     registry["particlesystems"] = {{"twin-a", {{"file", file}, {"instances", 7.9}}},
                                    {"twin-b", {{"file", file}}}};
@@ -575,6 +586,24 @@ TEST_F(Particles, TwoKeysOnOneFileAreIndependent) {
     EXPECT_EQ(a->pool()[0].x, 1.0f);
     EXPECT_EQ(b->pool()[0].x, 3.0f);
     a->emitting = false;
+
+    // The systems update and draw in the order of their keys: twin-a takes the first random
+    // numbers, and twin-b's particle is drawn last, leaving its look on the shared sprite.
+    a->spawnInterval = 0.5f;
+    b->spawnInterval = 0.5f;
+    a->spawnAccumulator = 0.5f;
+    b->spawnAccumulator = 0.5f;
+    a->emitting = true;
+    b->emitting = true;
+    const std::vector<int> r = randSequence(11, 1);
+    ParticleManager::update(0.0f); // spawns one each and moves nothing
+    EXPECT_EQ(a->pool()[1].x, drawn(r[0], 100.0f, 200.0f));
+    EXPECT_NE(b->pool()[1].x, drawn(r[0], 100.0f, 200.0f));
+    ParticleManager::draw();
+    const Particle& last = b->pool()[1];
+    EXPECT_EQ(SpriteManager::get("ptest-a")->getPosition(), sf::Vector2f(last.x, last.y));
+    a->emitting = false;
+    b->emitting = false;
 }
 
 TEST_F(Particles, RegistryWithoutItsSectionWritesOnlyTheValidationLine) {

@@ -31,34 +31,49 @@ SHOW_CHAPTER(Party, FirstFrameReplacesTheStickersWithItsOwnFourteen) {
     show::frame(kStep);
     ASSERT_EQ(demo.stickers.size(), 14u);
 
-    // Which sticker goes through which peephole, and when each pops in.
+    // Which sticker goes through which peephole, when and where each pops in, the size and
+    // turn it pops in from and settles at, and which drip or burst.
     struct Row {
         const char* key;
-        float delay;
+        float y, delay;
+        float scale, rotation, targetScale, targetRotation;
+        bool drip, burst;
         const sf::Shader* shader;
     };
+    const sf::Shader* const blueprint = &demo.blueprintPeephole;
+    const sf::Shader* const galaxy = &demo.galaxyPeephole;
     const Row rows[14] = {
-        {"splat", 3, nullptr},
-        {"charlie", 3, &demo.blueprintPeephole},
-        {"splat", 8, nullptr},
-        {"duck", 8, &demo.blueprintPeephole},
-        {"splat", 13, nullptr},
-        {"1202", 13, &demo.blueprintPeephole},
-        {"bong", 18, &demo.blueprintPeephole},
-        {"portrait", 20.5f, &demo.galaxyPeephole},
-        {"charlie2000", 23.5f, &demo.galaxyPeephole},
-        {"finger", 24.5f, nullptr},
-        {"ring", 25.5f, nullptr},
-        {"zib", 27.5f, &demo.blueprintPeephole},
-        {"vantie", 31.5f, &demo.vantiePeephole},
-        {"tripple", 34.5f, nullptr},
+        {"splat", 400, 3, 0.25f, -4, 1, 4, false, false, nullptr},
+        {"charlie", 400, 3, 1.5f, 4, 1, -4, false, false, blueprint},
+        {"splat", 720, 8, 0.25f, -4, 1, 4, false, false, nullptr},
+        {"duck", 720, 8, 1.5f, 4, 1, -4, false, false, blueprint},
+        {"splat", 500, 13, 0.25f, -4, 1, 4, false, false, nullptr},
+        {"1202", 500, 13, 1.5f, 4, 1, -4, false, false, blueprint},
+        {"bong", 800, 18, 0.75f, -4, 1, 1, false, true, blueprint},
+        {"portrait", 500, 20.5f, 0.75f, -4, 1, 1, true, false, galaxy},
+        {"charlie2000", 540, 23.5f, 0.25f, -12, 1, 0, false, true, galaxy},
+        {"finger", 1080, 24.5f, 0.25f, -8, 1, 0, false, false, nullptr},
+        {"ring", 1080, 25.5f, 1.5f, -8, 1, 0, false, false, nullptr},
+        {"zib", 1080, 27.5f, 0.75f, 12, 1, 0, true, false, blueprint},
+        {"vantie", 540, 31.5f, 1.25f, -12, 1, 6, true, false, &demo.vantiePeephole},
+        {"tripple", 1080, 34.5f, 0.25f, 12, 0.8f, 0, false, false, nullptr},
     };
     for (std::size_t i = 0; i < 14; ++i) {
         const Sticker& s = demo.stickers[i];
-        EXPECT_EQ(s.sprite, SpriteManager::get(rows[i].key)) << i;
-        EXPECT_EQ(s.shader, rows[i].shader) << i;
-        EXPECT_FLOAT_EQ(s.popInDelay, rows[i].delay - kStep) << i;
+        const Row& row = rows[i];
+        EXPECT_EQ(s.sprite, SpriteManager::get(row.key)) << i;
+        EXPECT_EQ(s.shader, row.shader) << i;
+        EXPECT_FLOAT_EQ(s.popInDelay, row.delay - kStep) << i;
         EXPECT_EQ(s.x, 350.0f) << i;
+        EXPECT_EQ(s.y, row.y) << i;
+        EXPECT_EQ(s.alpha, 0.0f) << i;
+        EXPECT_EQ(s.scale, row.scale) << i;
+        EXPECT_EQ(s.rotation, row.rotation) << i;
+        EXPECT_EQ(s.targetAlpha, 1.0f) << i;
+        EXPECT_EQ(s.targetScale, row.targetScale) << i;
+        EXPECT_EQ(s.targetRotation, row.targetRotation) << i;
+        EXPECT_EQ(s.dripEnabled, row.drip) << i;
+        EXPECT_EQ(s.burst, row.burst) << i;
     }
     EXPECT_EQ(demo.fadeMode, 2);
     EXPECT_EQ(demo.fadeSpeed, 1.0f / 3.0f);

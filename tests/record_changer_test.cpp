@@ -106,6 +106,10 @@ SHOW_CHAPTER(RecordChanger, FirstLabelSitsOnTheRecordAtFullSize) {
     }
     ASSERT_EQ(changer().labelIndex, 0);
     ASSERT_EQ(changer().state, 2);
+    // The record grew to full size backing off first, and the label faded in the same way.
+    EXPECT_EQ(changer().scaleTween.kind, Easing::BackIn);
+    EXPECT_EQ(changer().scaleTween.duration, 0.5f);
+    EXPECT_EQ(changer().opacityTween.kind, Easing::CircIn);
     renderFrame(show::kFrame);
     ++frames;
     test::saveStill(show::windowImage(), "vinyl_first_label");

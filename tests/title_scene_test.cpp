@@ -261,6 +261,8 @@ SHOW_CHAPTER(TitleAt60, TheWordsDropInAndTheWallStandsInPerspective) {
         EXPECT_EQ(words[i]->y, -400.0f);
         EXPECT_EQ(words[i]->alpha, 0.0f);
         EXPECT_EQ(words[i]->yTween.to, homeY[i]);
+        EXPECT_EQ(words[i]->yTween.kind, Easing::BounceOut);
+        EXPECT_EQ(words[i]->yTween.duration, 1.25f);
         EXPECT_FLOAT_EQ(words[i]->yTween.delay, delays[i] - kDt);
         EXPECT_FLOAT_EQ(words[i]->alphaTween.delay, delays[i] - kDt);
     }

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libsfml-dev libopenal-dev nlohmann-json3-dev
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri
+  xvfb xauth xdotool x11-utils libx11-dev libxfixes-dev libgl1-mesa-dri
   librsvg2-bin python3 python3-numpy python3-pil python3-fonttools python3-shapely python3-scipy fonts-dejavu-core
   vorbis-tools sox libsox-fmt-all ffmpeg
   clang libclang-rt-14-dev valgrind libfaketime

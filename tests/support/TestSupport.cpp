@@ -441,6 +441,10 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
             if (window != 0) {
                 appeared = Clock::now();
                 outcome.windowSeen = true;
+                XWindowAttributes attributes{};
+                outcome.fullscreenWindow =
+                    XGetWindowAttributes(connection, window, &attributes) != 0 &&
+                    attributes.override_redirect;
                 outcome.rasterizerThreads = rasterizerThreads(child);
             }
         }

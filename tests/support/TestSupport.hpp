@@ -92,6 +92,7 @@ struct ProgramRun {
     bool windowSeen = false;
     bool endedBeforeAsked = false; // it ended before Escape or the close request
     int rasterizerThreads = 0;     // llvmpipe's rasteriser threads seen in the program
+    bool fullscreenWindow = false; // the window bypasses the window manager (override-redirect)
     double clockSpeed = 1.0;       // how fast the program's clock ran
     std::string problem;           // set when the run itself could not be carried out
 };
