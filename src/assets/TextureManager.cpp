@@ -3,7 +3,6 @@
 #include "assets/Definitions.hpp"
 #include "runtime/Printable.hpp"
 
-#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -16,8 +15,7 @@ const DefinitionFormat kFormat{"TextureManager: ",
 }
 
 std::unordered_map<std::string, std::unique_ptr<sf::Texture>> TextureManager::textures;
-std::vector<std::string> TextureManager::keepKeys;
-std::unordered_map<std::string, sf::Image> TextureManager::kept;
+TextureManager::LoadWatcher TextureManager::loadWatcher = nullptr;
 
 bool TextureManager::load(const std::string& path) {
     return loadDefinitions(kFormat, path, &readEntries);
@@ -34,21 +32,10 @@ bool TextureManager::readEntries(const nlohmann::json& document) {
 
 void TextureManager::clear() {
     textures.clear();
-    releasePictures();
 }
 
-void TextureManager::keepPictures(std::vector<std::string> keys) {
-    keepKeys = std::move(keys);
-}
-
-const sf::Image* TextureManager::keptPicture(const std::string& key) {
-    const auto it = kept.find(key);
-    return it != kept.end() ? &it->second : nullptr;
-}
-
-void TextureManager::releasePictures() {
-    keepKeys.clear();
-    kept.clear();
+void TextureManager::watchLoads(LoadWatcher watcher) {
+    loadWatcher = watcher;
 }
 
 bool TextureManager::add(const std::string& key, const std::string& file, bool repeated) {
@@ -59,8 +46,7 @@ bool TextureManager::add(const std::string& key, const std::string& file, bool r
     }
     auto texture = std::make_unique<sf::Texture>();
     // Loaded through an image, as the texture's own loading from a file does, so that the
-    // picture can be kept.
-    const bool keep = std::find(keepKeys.begin(), keepKeys.end(), key) != keepKeys.end();
+    // watcher sees the picture.
     sf::Image picture;
     const auto loadPicture = [&] {
         return picture.loadFromFile(file) && texture->loadFromImage(picture);
@@ -70,8 +56,8 @@ bool TextureManager::add(const std::string& key, const std::string& file, bool r
         return false;
     }
     texture->setRepeated(repeated);
-    if (keep) {
-        kept[key] = std::move(picture);
+    if (loadWatcher != nullptr) {
+        loadWatcher(key, *texture, picture);
     }
     textures.emplace(key, std::move(texture));
     return true;

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 // Every image of the show as a texture under a string key, filled once from
 // assets/textures.json. Lookups hand out the registered texture itself, read-only: nothing
@@ -21,18 +20,16 @@ class TextureManager {
     static bool exists(const std::string& key);
     static const sf::Texture* get(const std::string& key);
 
-    // Keeps the decoded pictures of `keys` as they load, for start-up work that reads their
-    // pixels: reading a texture back costs the software renderer far more.
-    static void keepPictures(std::vector<std::string> keys);
-    // The kept picture of `key`, or null.
-    static const sf::Image* keptPicture(const std::string& key);
-    // Drops the kept pictures and keeps no more.
-    static void releasePictures();
+    // Called with each texture as it loads and the picture it was loaded from, for start-up
+    // work that reads pixels: reading a texture back costs the software renderer far more.
+    using LoadWatcher = void (*)(const std::string& key, const sf::Texture& texture,
+                                 const sf::Image& picture);
+    // Sets the watcher of later loads (null: none).
+    static void watchLoads(LoadWatcher watcher);
 
   private:
     // Read-only views for checks, tools and tests (assets/RegistryViews.hpp).
     friend struct RegistryViews;
     static std::unordered_map<std::string, std::unique_ptr<sf::Texture>> textures;
-    static std::vector<std::string> keepKeys;
-    static std::unordered_map<std::string, sf::Image> kept;
+    static LoadWatcher loadWatcher;
 };

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <iterator>
 #include <string>
 
 void startUpWindow(sf::RenderWindow& window) {
@@ -48,8 +47,11 @@ void startUpWindow(sf::RenderWindow& window) {
 }
 
 void startUpRegistries() {
-    TextureManager::keepPictures({std::begin(kSparsePictureKeys), std::end(kSparsePictureKeys)});
+    // The prepared pictures are known by their textures, which load now.
+    forgetSparsePictures();
+    TextureManager::watchLoads(&prepareSparsePictureOnLoad);
     TextureManager::load("assets/textures.json");
+    TextureManager::watchLoads(nullptr);
     SpriteManager::load("assets/sprites.json");
     SoundManager::load("assets/sounds.json");
     MusicManager::load("assets/music.json");

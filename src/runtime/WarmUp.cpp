@@ -87,12 +87,19 @@ void warmElasticSprites() {
 
 } // namespace
 
-void prepareDrawing() {
-    forgetSparsePictures();
-    for (const char* key : kSparsePictureKeys) {
-        prepareSparsePicture(texture(key), TextureManager::keptPicture(key));
+void prepareSparsePictureOnLoad(const std::string& key, const sf::Texture& texture,
+                                const sf::Image& picture) {
+    for (const char* sparse : kSparsePictureKeys) {
+        if (key == sparse) {
+            prepareSparsePicture(&texture, &picture);
+        }
     }
-    TextureManager::releasePictures();
+}
+
+void prepareDrawing() {
+    for (const char* key : kSparsePictureKeys) {
+        prepareSparsePicture(texture(key), nullptr);
+    }
 
     if (demo.window == nullptr) {
         return;
