@@ -255,20 +255,12 @@ void drawSparsePicture(sf::RenderTarget& target, const sf::Sprite* sprite) {
     int dx = 0;
     int dy = 0;
     const Prepared* entry = preparedPlacement(target, *sprite, dx, dy);
-    // Under the 1x1 clip the parts would all land on the one pixel: draw the picture once.
-    if (entry == nullptr || drawingClipped() || entry->partCount == 1) {
+    if (entry == nullptr || entry->partCount == 1) {
         target.draw(*sprite);
         return;
     }
-    for (std::size_t i = 0; i < entry->partCount; ++i) {
-        sf::IntRect area = entry->parts[i];
-        area.left += dx;
-        area.top += dy;
-        const DrawWithin within(target, area);
-        if (within.any()) {
-            target.draw(*sprite);
-        }
-    }
+    drawWithinEach(target, *sprite, sf::RenderStates::Default, entry->parts.data(),
+                   entry->partCount, sf::Vector2i(dx, dy));
 }
 
 bool drawBackdrop(sf::RenderTarget& target, const sf::Sprite* sprite) {

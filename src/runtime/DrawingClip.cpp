@@ -69,6 +69,22 @@ DrawWithin::~DrawWithin() {
     }
 }
 
+void drawWithinEach(sf::RenderTarget& target, const sf::Drawable& drawable,
+                    const sf::RenderStates& states, const sf::IntRect* areas, std::size_t count,
+                    sf::Vector2i offset) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const sf::IntRect area(areas[i].left + offset.x, areas[i].top + offset.y, areas[i].width,
+                               areas[i].height);
+        const DrawWithin within(target, area);
+        if (within.any()) {
+            target.draw(drawable, states);
+            if (clippedNow) {
+                return;
+            }
+        }
+    }
+}
+
 sf::IntRect pixelArea(const sf::FloatRect& bounds, int margin, const sf::RenderTarget& target) {
     if (!(bounds.width > 0.0f) || !(bounds.height > 0.0f)) {
         return sf::IntRect();

@@ -2,6 +2,8 @@
 #include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
 
+#include <cstddef>
+
 // Limits every later clear and draw into the window and the three render targets to a single
 // pixel (a 1x1 scissor box), or lifts the limit. The show's logic runs unchanged at a fraction
 // of the cost: the capture tool uses it for frames before the part it records, the benchmark
@@ -30,6 +32,14 @@ class DrawWithin {
     bool enabled = false;
     bool nonEmpty = false;
 };
+
+// Draws `drawable` into `target` once for each of `areas` (disjoint target pixel rectangles,
+// moved by `offset`), limited to that area: the pixels of one unlimited draw wherever the
+// areas hold everything the draw can change. Under the 1x1 clip every draw would land on its
+// one pixel, so the drawable is drawn once, if any area holds a pixel of the target.
+void drawWithinEach(sf::RenderTarget& target, const sf::Drawable& drawable,
+                    const sf::RenderStates& states, const sf::IntRect* areas, std::size_t count,
+                    sf::Vector2i offset = sf::Vector2i());
 
 // The pixels that a draw of the target-space rectangle `bounds` can touch, widened by
 // `margin` pixels on every side and clamped to the target. Empty bounds give an empty area.

@@ -47,8 +47,6 @@ void startUpWindow(sf::RenderWindow& window) {
 }
 
 void startUpRegistries() {
-    // The prepared pictures are known by their textures, which load now.
-    forgetSparsePictures();
     TextureManager::watchLoads(&prepareSparsePictureOnLoad);
     TextureManager::load("assets/textures.json");
     TextureManager::watchLoads(nullptr);

@@ -97,6 +97,19 @@ sf::Vector2f rippleReach() {
     return sf::Vector2f(uv * kFrameWidthF, uv * kFrameHeightF);
 }
 
+namespace {
+
+// The smallest rectangle holding both.
+sf::IntRect bounding(const sf::IntRect& a, const sf::IntRect& b) {
+    const int left = std::min(a.left, b.left);
+    const int top = std::min(a.top, b.top);
+    const int right = std::max(a.left + a.width, b.left + b.width);
+    const int bottom = std::max(a.top + a.height, b.top + b.height);
+    return sf::IntRect(left, top, right - left, bottom - top);
+}
+
+} // namespace
+
 void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf::Shader& shader,
                   const sf::FloatRect* contents, std::size_t count, float reach) {
     // The target pixels each widened rectangle can change. Two pixels on every side cover the
@@ -118,29 +131,15 @@ void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf:
         if (areaCount < areas.size()) {
             areas[areaCount++] = area;
         } else {
-            sf::IntRect& last = areas.back();
-            const int right = std::max(last.left + last.width, area.left + area.width);
-            const int bottom = std::max(last.top + last.height, area.top + area.height);
-            last.left = std::min(last.left, area.left);
-            last.top = std::min(last.top, area.top);
-            last.width = right - last.left;
-            last.height = bottom - last.top;
+            areas.back() = bounding(areas.back(), area);
         }
     }
     // Bands of rows as tall as the renderer's tiles; neighbouring bands with the same span are
     // drawn together.
     constexpr int kBandRows = 64;
     const int height = static_cast<int>(target.getSize().y);
-    sf::IntRect pending;
-    auto flush = [&] {
-        if (pending.width > 0 && pending.height > 0) {
-            const DrawWithin within(target, pending);
-            if (within.any()) {
-                target.draw(picture, shaded(shader));
-            }
-        }
-        pending = sf::IntRect();
-    };
+    std::array<sf::IntRect, 64> bands;
+    std::size_t bandCount = 0;
     for (int top = 0; top < height; top += kBandRows) {
         const int bottom = std::min(height, top + kBandRows);
         int left = 0;
@@ -158,15 +157,19 @@ void drawPassOver(sf::RenderTarget& target, const sf::Sprite& picture, const sf:
                 right = std::max(right, area.left + area.width);
             }
         }
-        if (right > left && pending.height > 0 && pending.left == left &&
-            pending.left + pending.width == right && pending.top + pending.height == top) {
-            pending.height = bottom - pending.top;
+        if (right <= left) {
             continue;
         }
-        flush();
-        if (right > left) {
-            pending = sf::IntRect(left, top, right - left, bottom - top);
+        const sf::IntRect band(left, top, right - left, bottom - top);
+        sf::IntRect* last = bandCount > 0 ? &bands[bandCount - 1] : nullptr;
+        if (last != nullptr && last->left == left && last->width == band.width &&
+            last->top + last->height == top) {
+            last->height = bottom - last->top;
+        } else if (bandCount < bands.size()) {
+            bands[bandCount++] = band;
+        } else {
+            *last = bounding(*last, band); // a target taller than the table holds
         }
     }
-    flush();
+    drawWithinEach(target, picture, shaded(shader), bands.data(), bandCount);
 }
