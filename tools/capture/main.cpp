@@ -242,7 +242,12 @@ RunResult render(const CaptureOptions& options, const FixedClock& clock, const S
         setDrawingClipped(!seen);
 
         const Clock::time_point frameBegan = Clock::now();
-        const FrameRecord record = playFrame(clock, frame);
+        // Reading the keyboard asks the X server, a round trip per frame. On a busy machine
+        // each one waits for the server's turn on a core (measured: about 50 ms a frame, most
+        // of a job's time, with the other job and the encoders beside it). Nobody is at a
+        // job's window, and a frame played unseen can leave Escape to the next drawn one.
+        const bool readInput = seen && options.segment.empty();
+        const FrameRecord record = playFrame(clock, frame, readInput);
         const double renderSeconds = secondsSince(frameBegan);
         soundtrack.afterFrame(record);
         if (result.sceneStarts.empty() || record.scene != lastScene) {
