@@ -4,8 +4,12 @@
 #include <cstdlib>
 #include <sstream>
 
+#define KLOMP_SHARE_STRING_OF(x) #x
+#define KLOMP_SHARE_STRING(x) KLOMP_SHARE_STRING_OF(x)
+
 namespace capture {
 
+// clang-format off
 const char* captureUsage() {
     return "usage: klomp-capture [options]   (run from the repository root)\n"
            "  --fps N              frame rate of the fixed frame time (default 60)\n"
@@ -23,7 +27,8 @@ const char* captureUsage() {
            "  --no-extras          with --video: no sheet and plot beside the video\n"
            "  --no-present         do not present captured frames in the window\n"
            "  --quiet              no progress line\n"
-           "  --crf N, --preset P  x264 quality and speed (default 27, faster: a video to\n"
+           "  --crf N, --preset P  x264 quality and speed (default "
+               KLOMP_SHARE_STRING(KLOMP_SHARE_CRF) ", " KLOMP_SHARE_PRESET ": a video to\n"
            "                       share, about 250 MB for the show; 18, medium or lower CRF\n"
            "                       for an archive; 0, ultrafast for lossless)\n"
            "  --jobs N             with --video: N processes render N spans of the show at once\n"
@@ -32,6 +37,7 @@ const char* captureUsage() {
            "  --frame-hashes FILE  one line per video frame: its number and a hash of the raw\n"
            "                       pixels handed to the encoder\n";
 }
+// clang-format on
 
 bool readNumber(const std::string& text, double& value) {
     if (text.empty()) {
