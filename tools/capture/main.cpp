@@ -43,9 +43,12 @@
 #include <set>
 #include <thread>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 #endif
@@ -119,6 +122,8 @@ struct Span {
     std::string stream; // the H.264 stream to write, empty for none
     bool hashFrames = false;
     std::string label; // "2/4" for a job of a split run
+    // A job of a split run makes its window while it holds this file locked (see render).
+    std::string startLock;
 };
 
 struct Timings {
@@ -161,7 +166,26 @@ RunResult render(const CaptureOptions& options, const FixedClock& clock, const S
     Timings& timings = result.timings;
     const Clock::time_point began = Clock::now();
     sf::RenderWindow window;
-    startShow(window);
+    {
+#ifndef _WIN32
+        // The jobs' windows lie exactly on top of each other, and the media library makes a
+        // window wait until the X server reports it at least partly visible. A window made
+        // before another but mapped after it is mapped under it, fully hidden, and waits until
+        // that other job ends (measured: one job idle for seven minutes of a whole-show run).
+        // One job at a time makes and maps its window, so each is mapped on top.
+        const int lock = span.startLock.empty() ? -1 : open(span.startLock.c_str(), O_RDWR);
+        if (lock >= 0) {
+            while (flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+#endif
+        startShow(window);
+#ifndef _WIN32
+        if (lock >= 0) {
+            close(lock); // releases the lock
+        }
+#endif
+    }
     if (window.getSize() != sf::Vector2u(kWidth, kHeight)) {
         std::cerr << "klomp-capture: the window is " << window.getSize().x << "x"
                   << window.getSize().y << ", not 1920x1080; pictures will be cut" << std::endl;
@@ -492,6 +516,7 @@ int runJob(const CaptureOptions& options) {
         span.trace = job->at("trace").get<std::string>();
         span.hashFrames = job->at("hash").get<bool>();
         span.label = job->at("label").get<std::string>();
+        span.startLock = job->at("start_lock").get<std::string>();
     } catch (const nlohmann::json::exception& e) {
         std::cerr << "klomp-capture: bad job " << options.segment << ": " << e.what() << std::endl;
         return 1;
@@ -606,6 +631,13 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
     }
     std::vector<pid_t> children;
     std::vector<std::string> jobFiles;
+    const std::string startLock = options.video + ".start-lock";
+    if (!std::ofstream(startLock)) {
+        std::cerr << "klomp-capture: cannot write " << startLock << std::endl;
+        merged.ok = false;
+        return merged;
+    }
+    scratch.push_back(startLock);
     for (int k = 0; k < jobs; ++k) {
         const std::size_t at = static_cast<std::size_t>(k);
         const bool last = k + 1 == jobs;
@@ -638,6 +670,7 @@ RunResult runJobs(const CaptureOptions& options, const FixedClock& clock, const 
         job["trace"] = last ? whole.trace : std::string();
         job["hash"] = whole.hashFrames;
         job["label"] = std::to_string(k + 1) + "/" + std::to_string(jobs);
+        job["start_lock"] = startLock;
         if (!writeJson(jobFile, job)) {
             std::cerr << "klomp-capture: cannot write " << jobFile << std::endl;
             merged.ok = false;
