@@ -286,7 +286,7 @@ SHOW_CHAPTER(IntroAt60, StaticBurstShowsAt8sAndEndsInTheFrameItsTimeRunsOut) {
     ASSERT_EQ(s.introStep, 2);
     ASSERT_TRUE(s.introPresentsShown);
     ASSERT_GT(s.introNoiseTime, 0.0f);
-    const std::vector<int> snowy = cornerStrip(windowPicture());
+    const std::vector<int> snowy = cornerStrip(scenePicture());
     EXPECT_GT(std::set<int>(snowy.begin(), snowy.end()).size(), 20u) << "no snow on the plate";
     EXPECT_GT(*std::max_element(snowy.begin(), snowy.end()), 150);
     test::saveStill(windowPicture(), "intro-8.0s-static");
@@ -298,13 +298,13 @@ SHOW_CHAPTER(IntroAt60, StaticBurstShowsAt8sAndEndsInTheFrameItsTimeRunsOut) {
     drawInFull();
     checkedFrame();
     ASSERT_GT(s.introNoiseTime, 0.0f);
-    const std::vector<int> last = cornerStrip(windowPicture());
+    const std::vector<int> last = cornerStrip(scenePicture());
     EXPECT_GT(*std::max_element(last.begin(), last.end()), 150) << "static gone a frame early";
 
     checkedFrame(); // the burst's time crosses 0 here
     clipAgain();
     EXPECT_LE(s.introNoiseTime, 0.0f);
-    const std::vector<int> clean = cornerStrip(windowPicture());
+    const std::vector<int> clean = cornerStrip(scenePicture());
     EXPECT_EQ(*std::max_element(clean.begin(), clean.end()), 0) << "static drawn after its end";
     test::saveStill(windowPicture(), "intro-static-ended");
     EXPECT_FALSE(noisePlaying());

@@ -40,34 +40,6 @@ void stepFade(float dt) {
     }
 }
 
-// The program the frame reaches the window through this frame, if a scene asked for one.
-const sf::Shader* framePass = nullptr;
-
-// Whether drawing `sprite` into `target` puts each texel of its texture on the pixel of the
-// same place: it shows its whole texture, untransformed and untinted, at the size of the
-// target under the target's unmoved view.
-bool drawsTexelForPixel(const sf::Sprite& sprite, const sf::RenderTarget& target) {
-    const sf::Texture* texture = sprite.getTexture();
-    if (texture == nullptr || texture->getSize() != target.getSize() ||
-        sprite.getColor() != sf::Color::White) {
-        return false;
-    }
-    const sf::Vector2u size = target.getSize();
-    if (sprite.getTextureRect() !=
-        sf::IntRect(0, 0, static_cast<int>(size.x), static_cast<int>(size.y))) {
-        return false;
-    }
-    const float* m = sprite.getTransform().getMatrix();
-    if (!(m[0] == 1.0f && m[1] == 0.0f && m[4] == 0.0f && m[5] == 1.0f && m[12] == 0.0f &&
-          m[13] == 0.0f)) {
-        return false;
-    }
-    const sf::View& view = target.getView();
-    const sf::View& unmoved = target.getDefaultView();
-    return view.getCenter() == unmoved.getCenter() && view.getSize() == unmoved.getSize() &&
-           view.getRotation() == 0.0f && view.getViewport() == unmoved.getViewport();
-}
-
 SceneId callScene(SceneId index, float dt) {
     const SceneEntry* scene = sceneEntry(index);
     return scene != nullptr ? scene->frame(dt) : Scene::Quit;
@@ -97,17 +69,6 @@ void drawFadeOverlay(sf::RenderWindow& window) {
 
 } // namespace
 
-bool passFrameOnThrough(const sf::Shader& program) {
-    if (program.getNativeHandle() == 0 || demo.window == nullptr ||
-        !drawsTexelForPixel(demo.frameSprite, *demo.window) ||
-        !drawsTexelForPixel(demo.frameSprite, demo.workTargetC) ||
-        !drawsTexelForPixel(demo.workSpriteC, demo.frameTarget)) {
-        return false;
-    }
-    framePass = &program;
-    return true;
-}
-
 void readShowInput() {
     if (sf::Keyboard::isKeyPressed(sf::Keyboard::Escape)) {
         demo.running = false;
@@ -130,21 +91,14 @@ void drawFrame(float dt) {
     demo.workTargetB.clear(transparent);
     demo.workTargetC.clear(transparent);
     demo.frameOpaque = false;
-    framePass = nullptr;
 
     if (demo.sceneIndex >= Scene::Intro && demo.sceneIndex < Scene::Quit) {
         demo.sceneIndex = callScene(demo.sceneIndex, dt);
         demo.frameTarget.display();
-        if (framePass != nullptr) {
-            window.draw(demo.frameSprite, sf::RenderStates(framePass));
-            framePass = nullptr;
-        } else {
-            // Over the cleared window an opaque texel gives its own colour with or without
-            // blending.
-            const bool opaque = demo.frameOpaque && demo.frameSprite.getColor().a == 255;
-            window.draw(demo.frameSprite,
-                        opaque ? sf::RenderStates(sf::BlendNone) : sf::RenderStates::Default);
-        }
+        // Over the cleared window an opaque texel gives its own colour with or without blending.
+        const bool opaque = demo.frameOpaque && demo.frameSprite.getColor().a == 255;
+        window.draw(demo.frameSprite,
+                    opaque ? sf::RenderStates(sf::BlendNone) : sf::RenderStates::Default);
     } else {
         demo.running = false;
     }

@@ -1,19 +1,10 @@
 #pragma once
-#include <SFML/Graphics/Shader.hpp>
 #include <SFML/Window/GlResource.hpp>
 
 // Darkens the picture from fully visible to black in 1/speed seconds.
 void fadeToBlack(float speed);
 // Starts fully black and clears in 1/speed seconds.
 void fadeFromBlack(float speed);
-
-// Asks that this frame's picture reach the window through `program`, a program that writes
-// only opaque pixels, instead of the scene running it over frameTarget into a work target and
-// laying the result back: the window then gets the same pixels for two full-screen passes
-// less. It is granted (true) only where that holds: the frame sprite lies unmoved, untinted and
-// whole in the window and in the work targets. Otherwise nothing is asked (false) and the
-// scene applies the program itself. It ends with the frame.
-bool passFrameOnThrough(const sf::Shader& program);
 
 // All of one frame's work for the frame time `dt` except presenting: Escape and close
 // events, the fade step, clearing, the scene of `sceneIndex`, and composing its picture and

@@ -50,15 +50,11 @@ void warmPostProcessing() {
         if (program->getNativeHandle() == 0) {
             continue; // did not load: the show draws without it
         }
-        // The show runs television static over frameTarget on its way into the window (or
-        // into workTargetC), the others into frameTarget over work targets' pictures and
-        // stickers.
+        // The show runs television static from frameTarget into workTargetC, the others
+        // into frameTarget over work targets' pictures and stickers.
         const sf::RenderStates states(program);
         if (program == &demo.tvstaticShader) {
             demo.workTargetC.draw(demo.frameSprite, states);
-            if (demo.window != nullptr) {
-                demo.window->draw(demo.frameSprite, states);
-            }
             continue;
         }
         demo.frameTarget.draw(demo.workSpriteB, states);

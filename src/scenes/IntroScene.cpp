@@ -94,9 +94,7 @@ SceneId introScene(float dt) {
         s.introNoiseTime -= dt;
         if (s.introNoiseTime <= 0.0f) {
             SoundManager::stop("noise");
-        } else if (!passFrameOnThrough(demo.tvstaticShader)) {
-            // The static is the last thing the intro lays over its frame; where the frame
-            // cannot take it on its way to the window, it is run here and laid back.
+        } else {
             demo.frameTarget.display();
             demo.workTargetC.draw(demo.frameSprite, shaded(demo.tvstaticShader));
             demo.workTargetC.display();
