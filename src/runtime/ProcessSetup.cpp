@@ -129,15 +129,16 @@ void ensureDescriptors() {
 void prepareHeap() {
     constexpr std::size_t kMiB = 1024 * 1024;
     constexpr std::uintptr_t kHugePage = 2 * kMiB;
+    constexpr std::size_t kBlock = 16 * kMiB; // below the mapping threshold: from the heap
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(32 * kMiB));
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(512 * kMiB));
     mallopt(M_TOP_PAD, static_cast<int>(256 * kMiB));
     const auto before = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    void* const block = std::malloc(16 * kMiB);
+    void* const block = std::malloc(kBlock);
     const auto after = reinterpret_cast<std::uintptr_t>(sbrk(0));
     const auto at = reinterpret_cast<std::uintptr_t>(block);
     // The block lies at the end of the heap, which grew by the padding behind it.
-    if (block != nullptr && after > before && at < after && after - at >= 16 * kMiB) {
+    if (block != nullptr && after > before && at < after && after - at >= kBlock) {
         const std::uintptr_t first = (at + kHugePage - 1) & ~(kHugePage - 1);
         const std::uintptr_t end = after & ~(kHugePage - 1);
         if (end > first) {
@@ -145,7 +146,7 @@ void prepareHeap() {
         }
     }
     std::free(block);
-    mallopt(M_TOP_PAD, static_cast<int>(128 * 1024));
+    mallopt(M_TOP_PAD, static_cast<int>(128 * 1024)); // glibc's default again
 }
 #endif
 
