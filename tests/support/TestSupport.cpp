@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 #include <spawn.h>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -314,6 +315,31 @@ int rasterizerThreads(pid_t pid) {
     return count;
 }
 
+namespace {
+
+// Processor time the process has used so far, in seconds (user and system, all threads).
+double processorSeconds(pid_t pid) {
+    std::string stat;
+    std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/stat"), stat);
+    // The fields after the command name, which is in parentheses and may hold spaces.
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return 0.0;
+    }
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    // state ppid pgrp session tty_nr tpgid flags minflt cminflt majflt cmajflt utime stime
+    for (int i = 0; i < 11; ++i) {
+        fields >> field;
+    }
+    fields >> user >> system;
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
 ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& plan) {
     ProgramRun outcome;
     std::optional<PrivateDisplay> own;
@@ -417,6 +443,7 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
     }
     Window window = 0;
     std::optional<Clock::time_point> appeared;
+    double cpuWhenAppeared = 0.0;
     bool stopped = false;
     bool resumed = false;
     bool escaped = false;
@@ -440,6 +467,7 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
             window = findShowWindow(connection);
             if (window != 0) {
                 appeared = Clock::now();
+                cpuWhenAppeared = processorSeconds(child);
                 outcome.windowSeen = true;
                 XWindowAttributes attributes{};
                 outcome.fullscreenWindow =
@@ -457,7 +485,9 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
                 resumed = kill(child, SIGCONT) == 0;
             }
             const bool running = !stopped || resumed;
-            if (running && !escaped && escapeAt >= 0.0 && t >= escapeAt) {
+            const bool worked = plan.escapeAfterCpu >= 0.0 &&
+                                processorSeconds(child) - cpuWhenAppeared >= plan.escapeAfterCpu;
+            if (running && !escaped && ((escapeAt >= 0.0 && t >= escapeAt) || worked)) {
                 escaped = runOnDisplay(display, {"xdotool", "keydown", "Escape"}) == 0;
                 if (!escaped) {
                     outcome.problem = "xdotool could not press Escape";

@@ -70,6 +70,10 @@ struct RunPlan {
     // wall clock and the four times above are divided by it, so a plan written in the program's
     // seconds plays the same with less waiting. Without libfaketime it runs in real time.
     double clockSpeed = 1.0;
+    // Escape held down once the program has used this much processor time (seconds, all its
+    // threads) since its window appeared (<0: never). Unlike a time on the wall clock, this
+    // marks how far the program got, however busy the machine is.
+    double escapeAfterCpu = -1.0;
     double timeout = 90.0; // wall-clock seconds before the run is killed
     // On an Xvfb server of its own, so Escape held for one run reaches no other; otherwise on
     // the test's $DISPLAY.
