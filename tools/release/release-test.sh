@@ -23,9 +23,10 @@ check() { # check DESCRIPTION COMMAND...: fails with DESCRIPTION unless COMMAND 
     "$@" || fail "$what"
 }
 
-# play NAME DIR COMMAND...: runs COMMAND from DIR under a private X server, holds Escape after
-# a few seconds of show and expects exit status 0, an empty standard output and, on standard
-# error, nothing but the X server's note that it cannot set vertical sync.
+# play NAME DIR COMMAND...: runs COMMAND from DIR under a private X server, holds Escape 2 s
+# after the show's window appeared (past loading, into the show) and expects exit status 0, an
+# empty standard output and, on standard error, nothing but the X server's note that it cannot
+# set vertical sync.
 play() {
     local name=$1 dir=$2
     shift 2
@@ -36,7 +37,8 @@ play() {
         cd "$dir" || exit 97
         "$@" >"$out" 2>"$err" &
         pid=$!
-        sleep 8
+        timeout 60 xdotool search --sync --name "klomp\$" >/dev/null 2>&1 || echo "no window in 60 s"
+        sleep 2
         kill -0 "$pid" 2>/dev/null || { wait "$pid"; echo "ended by itself with status $? before Escape"; exit 98; }
         xdotool keydown Escape
         for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
