@@ -83,6 +83,10 @@ def environment(display, prefix, changes=()):
         "WINEDEBUG": "-all",
         # No Mono or Gecko installer dialogs while the prefix is made.
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        # Mesa's llvmpipe rasterises on the calling thread, as in the Linux program, which sets
+        # this for itself: the Windows program cannot, since the variable it sets stays on the
+        # Windows side of Wine, and Mesa reads the Linux environment.
+        "LP_NUM_THREADS": "0",
     })
     for change in changes:
         name, equals, value = change.partition("=")
@@ -132,15 +136,27 @@ def grab(display, path):
                    env={**os.environ, "DISPLAY": display}, timeout=60, check=True)
 
 
-def play(command, folder, env, display, escape_after=3.0, timeout=240.0, watch=None):
-    """Runs `command` in `folder` and holds Escape `escape_after` s after its window appeared,
-    or, with `watch`, once watch(seconds since the window appeared) returns True."""
+def processor_seconds(pid):
+    """Processor time the process has used so far (user and system, all its threads)."""
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            fields = stat.read().rpartition(")")[2].split()
+    except OSError:
+        return 0.0
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def play(command, folder, env, display, escape_after_cpu=1.5, timeout=240.0, watch=None):
+    """Runs `command` in `folder` and holds Escape once it has used `escape_after_cpu` s of
+    processor time since its window appeared (past loading and into the show, however busy the
+    machine is), or, with `watch`, once watch(seconds since the window appeared) returns True."""
     outcome = {"exit": None, "window": None, "size": None, "early": False}
     with open(os.path.join(folder, ".stderr"), "wb") as err, \
             open(os.path.join(folder, ".stdout"), "wb") as out:
         process = subprocess.Popen(command, cwd=folder, env=env, stdout=out, stderr=err)
         launched = time.monotonic()
         appeared = None
+        cpu_when_appeared = 0.0
         escaped = False
         while True:
             if process.poll() is not None:
@@ -155,10 +171,12 @@ def play(command, folder, env, display, escape_after=3.0, timeout=240.0, watch=N
                 window = find_window(display)
                 if window:
                     appeared = time.monotonic()
+                    cpu_when_appeared = processor_seconds(process.pid)
                     outcome["window"] = window
             else:
                 since = time.monotonic() - appeared
-                done = watch(since) if watch else since >= escape_after
+                worked = processor_seconds(process.pid) - cpu_when_appeared
+                done = watch(since) if watch else worked >= escape_after_cpu
                 if not escaped and done:
                     # Measured now: on Windows the window is made as large as the screen
                     # allows (1065 rows under a title bar), then resized to 1920x1080.
