@@ -726,7 +726,8 @@ TEST(Bench, ReportsOrderedFrameTimesStartUpStagesAndPassRatios) {
     EXPECT_NEAR(startUp["total"].get<double>(), stages, 0.01);
     EXPECT_GT(startUp["registries"].get<double>(), 0.0);
     EXPECT_GT(figures["peak_resident_kb"].get<long>(), 0);
-    for (const char* program : {"glitch", "ripple", "tvstatic", "peephole"}) {
+    for (const char* program :
+         {"glitch", "ripple", "tvstatic", "peephole", "three reads", "one sine"}) {
         EXPECT_GT(figures["pass_ratio_to_pass_through"][program].get<double>(), 0.0) << program;
     }
     sf::Image picture;

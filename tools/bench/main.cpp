@@ -2,7 +2,9 @@
 // and measures it: per scene the frame times (renderFrame + display, finished with glFinish so
 // the GPU's work counts), the first frame apart, heap allocations per frame after the first,
 // start-up by stage, peak resident memory, and one full-screen pass of each post-processing
-// program against a plain pass-through pass. Prints a table; writes JSON and a plot on request.
+// program against a plain pass-through pass, beside programs that do only the least a look
+// needs (the cost floor of a pass with that look). Prints a table; writes JSON and a plot on
+// request.
 // Every figure depends on the machine: they are reported, never judged.
 #include "bench/AllocationCounter.hpp"
 #include "capture/Pictures.hpp"
@@ -157,6 +159,7 @@ struct SceneFigures {
 struct PassFigure {
     std::string name;
     double ms = 0.0;
+    bool floor = false; // a program doing only what one of the looks needs at least
 };
 
 // One full-screen pass of `shader` (or none) from a full-screen picture into workTargetC,
@@ -182,18 +185,31 @@ std::vector<PassFigure> timePasses(int repeats) {
     demo.workTargetB.display();
     sf::Sprite picture(demo.workTargetB.getTexture());
 
-    sf::Shader passThrough;
-    const char* fragment = "#version 110\n"
-                           "uniform sampler2D currentTexture;\n"
-                           "void main() {\n"
-                           "    gl_FragColor = gl_Color * texture2D(currentTexture, "
-                           "gl_TexCoord[0].xy);\n"
-                           "}\n";
     std::ifstream vertexFile("assets/shaders/passthrough.vert");
     std::ostringstream vertex;
     vertex << vertexFile.rdbuf();
-    passThrough.loadFromMemory(vertex.str(), fragment);
-    passThrough.setUniform("currentTexture", sf::Shader::CurrentTexture);
+    const auto program = [&vertex](sf::Shader& shader, const std::string& body) {
+        shader.loadFromMemory(vertex.str(), "#version 110\n"
+                                            "uniform sampler2D currentTexture;\n"
+                                            "uniform float split;\n"
+                                            "void main() {\n"
+                                            "    vec2 uv = gl_TexCoord[0].xy;\n" +
+                                                body + "}\n");
+        shader.setUniform("currentTexture", sf::Shader::CurrentTexture);
+    };
+    sf::Shader passThrough;
+    program(passThrough, "gl_FragColor = gl_Color * texture2D(currentTexture, uv);\n");
+    // The least the looks need, each alone: the glitch splits the colours by reading the
+    // picture at three places; the ripple and the static's jitter read it where a sine moves it.
+    sf::Shader threeReads;
+    program(threeReads, "vec4 base = texture2D(currentTexture, uv);\n"
+                        "vec4 red = texture2D(currentTexture, uv + vec2(split, 0.0));\n"
+                        "vec4 blue = texture2D(currentTexture, uv - vec2(split, 0.0));\n"
+                        "gl_FragColor = gl_Color * vec4(red.r, base.g, blue.b, base.a);\n");
+    threeReads.setUniform("split", 0.002f);
+    sf::Shader oneSine;
+    program(oneSine, "uv.x += 0.001 * sin(uv.y * 28.0);\n"
+                     "gl_FragColor = gl_Color * texture2D(currentTexture, uv);\n");
 
     demo.glitchShader.setUniform("glitchAmount", 70.0f);
     demo.rippleShader.setUniform("time", 2.0f);
@@ -207,7 +223,10 @@ std::vector<PassFigure> timePasses(int repeats) {
         {"glitch", &demo.glitchShader},
         {"ripple", &demo.rippleShader},
         {"tvstatic", &demo.tvstaticShader},
-        {"peephole", &demo.blueprintPeephole}};
+        {"peephole", &demo.blueprintPeephole},
+        {"three reads", &threeReads},
+        {"one sine", &oneSine}};
+    const std::size_t firstFloor = 6;
     // Round by round, every program once per round, so that a busy moment of the machine
     // falls on all of them alike; the first two rounds warm up (the driver compiles lazily).
     std::vector<std::vector<double>> times(programs.size());
@@ -221,7 +240,7 @@ std::vector<PassFigure> timePasses(int repeats) {
     }
     std::vector<PassFigure> figures;
     for (std::size_t p = 0; p < programs.size(); ++p) {
-        figures.push_back({programs[p].first, percentile(times[p], 0.5)});
+        figures.push_back({programs[p].first, percentile(times[p], 0.5), p >= firstFloor});
     }
     return figures;
 }
@@ -422,12 +441,22 @@ int main(int argc, char** argv) {
         const double base = passes[1].ms;
         std::printf("one full-screen pass, median of %d:", options.passRepeats);
         for (const PassFigure& p : passes) {
-            std::printf("  %s %.1f ms", p.name.c_str(), p.ms);
-            if (&p != &passes[0] && &p != &passes[1] && base > 0.0) {
-                std::printf(" (%.2fx)", p.ms / base);
+            if (!p.floor) {
+                std::printf("  %s %.1f ms", p.name.c_str(), p.ms);
+                if (&p != &passes[0] && &p != &passes[1] && base > 0.0) {
+                    std::printf(" (%.2fx)", p.ms / base);
+                }
             }
         }
-        std::printf("\n");
+        std::printf("\nthe least a look needs, alone: ");
+        for (const PassFigure& p : passes) {
+            if (p.floor) {
+                std::printf("  %s %.1f ms (%.2fx)", p.name.c_str(), p.ms,
+                            base > 0.0 ? p.ms / base : 0.0);
+            }
+        }
+        std::printf("  (the glitch reads the picture three times; the ripple and the static move "
+                    "their reads with sines)\n");
     }
 
     if (!options.json.empty()) {
