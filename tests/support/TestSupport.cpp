@@ -317,25 +317,12 @@ int rasterizerThreads(pid_t pid) {
 
 namespace {
 
-// Processor time the process has used so far, in seconds (user and system, all threads).
-double processorSeconds(pid_t pid) {
-    std::string stat;
-    std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/stat"), stat);
-    // The fields after the command name, which is in parentheses and may hold spaces.
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos) {
-        return 0.0;
-    }
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    unsigned long long user = 0;
-    unsigned long long system = 0;
-    // state ppid pgrp session tty_nr tpgid flags minflt cminflt majflt cmajflt utime stime
-    for (int i = 0; i < 11; ++i) {
-        fields >> field;
-    }
-    fields >> user >> system;
-    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+// The frames the program presented after start-up's black one, as counted by the present
+// counter: one byte in `path` for each.
+int framesDrawn(const std::string& path) {
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path, error);
+    return error || bytes == 0 ? 0 : static_cast<int>(bytes - 1);
 }
 
 } // namespace
@@ -355,16 +342,21 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
         return outcome;
     }
 
+    const std::string presentsPath = (workingDir / ".presents").string();
+    std::filesystem::remove(presentsPath);
     std::vector<std::string> changes = plan.environment;
+    std::string preload = KLOMP_PRESENT_COUNTER;
+    changes.push_back("KLOMP_PRESENT_COUNT=" + presentsPath);
     double speed = 1.0;
     const std::string fakeTime = plan.clockSpeed > 1.0 ? fakeTimeLibrary() : std::string();
     if (!fakeTime.empty()) {
         speed = plan.clockSpeed;
         std::ostringstream rate;
         rate << "FAKETIME=+0 x" << speed;
-        changes.push_back("LD_PRELOAD=" + fakeTime);
+        preload += ":" + fakeTime;
         changes.push_back(rate.str());
     }
+    changes.push_back("LD_PRELOAD=" + preload);
     outcome.clockSpeed = speed;
     const auto wall = [speed](double seconds) { return seconds < 0.0 ? seconds : seconds / speed; };
     const double stopAt = wall(plan.stopAt);
@@ -442,8 +434,7 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
         connection = XOpenDisplay(display.c_str());
     }
     Window window = 0;
-    std::optional<Clock::time_point> appeared;
-    double cpuWhenAppeared = 0.0;
+    std::optional<Clock::time_point> began; // the show's first frame
     bool stopped = false;
     bool resumed = false;
     bool escaped = false;
@@ -462,12 +453,10 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
             outcome.exitStatus = -1;
             break;
         }
-        if (!appeared && connection != nullptr) {
+        if (!outcome.windowSeen && connection != nullptr) {
             std::lock_guard<std::mutex> lock(xlibMutex);
             window = findShowWindow(connection);
             if (window != 0) {
-                appeared = Clock::now();
-                cpuWhenAppeared = processorSeconds(child);
                 outcome.windowSeen = true;
                 XWindowAttributes attributes{};
                 outcome.fullscreenWindow =
@@ -476,8 +465,11 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
                 outcome.rasterizerThreads = rasterizerThreads(child);
             }
         }
-        if (appeared) {
-            const double t = secondsSince(*appeared);
+        if (!began && outcome.windowSeen && framesDrawn(presentsPath) >= 1) {
+            began = Clock::now();
+        }
+        if (began) {
+            const double t = secondsSince(*began);
             if (!stopped && stopAt >= 0.0 && t >= stopAt) {
                 stopped = kill(child, SIGSTOP) == 0;
             }
@@ -485,8 +477,8 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
                 resumed = kill(child, SIGCONT) == 0;
             }
             const bool running = !stopped || resumed;
-            const bool worked = plan.escapeAfterCpu >= 0.0 &&
-                                processorSeconds(child) - cpuWhenAppeared >= plan.escapeAfterCpu;
+            const bool worked =
+                plan.escapeAfterFrames >= 0 && framesDrawn(presentsPath) >= plan.escapeAfterFrames;
             if (running && !escaped && ((escapeAt >= 0.0 && t >= escapeAt) || worked)) {
                 escaped = runOnDisplay(display, {"xdotool", "keydown", "Escape"}) == 0;
                 if (!escaped) {
@@ -508,6 +500,7 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
         std::lock_guard<std::mutex> lock(xlibMutex);
         XCloseDisplay(connection);
     }
+    outcome.framesDrawn = framesDrawn(presentsPath);
     outcome.standardError = readFile(errPath);
     outcome.standardOutput = readFile(outPath);
     return outcome;

@@ -60,7 +60,8 @@ std::string writePng(const std::string& path, unsigned width, unsigned height, s
 // Reads back one pixel of a render texture as the picture shows it (y downwards).
 sf::Color pixelAt(const sf::Image& image, unsigned x, unsigned y);
 
-// What happens to a run of the real program. Times are seconds after its window appeared.
+// What happens to a run of the real program. Times are seconds after the show drew its first
+// frame (after start-up has loaded the assets), on the wall clock.
 struct RunPlan {
     double escapeAt = -1.0; // Escape held down from then on (<0: never)
     double closeAt = -1.0;  // the window's close request (<0: never)
@@ -70,10 +71,10 @@ struct RunPlan {
     // wall clock and the four times above are divided by it, so a plan written in the program's
     // seconds plays the same with less waiting. Without libfaketime it runs in real time.
     double clockSpeed = 1.0;
-    // Escape held down once the program has used this much processor time (seconds, all its
-    // threads) since its window appeared (<0: never). Unlike a time on the wall clock, this
-    // marks how far the program got, however busy the machine is.
-    double escapeAfterCpu = -1.0;
+    // Escape held down once the show has drawn this many frames (<0: never): frames presented
+    // after the black one that start-up shows before it loads the assets. Unlike a time on the
+    // wall clock, this marks how far the program got, however busy the machine is.
+    int escapeAfterFrames = -1;
     double timeout = 90.0; // wall-clock seconds before the run is killed
     // On an Xvfb server of its own, so Escape held for one run reaches no other; otherwise on
     // the test's $DISPLAY.
@@ -98,6 +99,7 @@ struct ProgramRun {
     int rasterizerThreads = 0;     // llvmpipe's rasteriser threads seen in the program
     bool fullscreenWindow = false; // the window bypasses the window manager (override-redirect)
     double clockSpeed = 1.0;       // how fast the program's clock ran
+    int framesDrawn = 0;           // frames presented after start-up's black one
     std::string problem;           // set when the run itself could not be carried out
 };
 
