@@ -61,7 +61,7 @@ std::string writePng(const std::string& path, unsigned width, unsigned height, s
 sf::Color pixelAt(const sf::Image& image, unsigned x, unsigned y);
 
 // What happens to a run of the real program. Times are seconds after the show drew its first
-// frame (after start-up has loaded the assets), on the wall clock.
+// frame, once start-up has loaded the assets.
 struct RunPlan {
     double escapeAt = -1.0; // Escape held down from then on (<0: never)
     double closeAt = -1.0;  // the window's close request (<0: never)
