@@ -2,6 +2,7 @@
 
 #include "runtime/Colour.hpp"
 #include "runtime/DemoState.hpp"
+#include "runtime/DrawingClip.hpp"
 #include "runtime/Frame.hpp"
 #include "runtime/SceneTable.hpp"
 
@@ -85,11 +86,16 @@ void drawFrame(float dt) {
     sf::RenderWindow& window = *demo.window;
     stepFade(dt);
 
-    const sf::Color transparent(0, 0, 0, 0);
-    window.clear(transparent);
-    demo.frameTarget.clear(transparent);
-    demo.workTargetB.clear(transparent);
-    demo.workTargetC.clear(transparent);
+    // A frame drawn clipped to one pixel (a tool's unseen frame) is never looked at, and every
+    // frame drawn in full clears all four first: its clears would only cost the renderer's
+    // switches between the targets.
+    if (!drawingClipped()) {
+        const sf::Color transparent(0, 0, 0, 0);
+        window.clear(transparent);
+        demo.frameTarget.clear(transparent);
+        demo.workTargetB.clear(transparent);
+        demo.workTargetC.clear(transparent);
+    }
     demo.frameOpaque = false;
 
     if (demo.sceneIndex >= Scene::Intro && demo.sceneIndex < Scene::Quit) {
