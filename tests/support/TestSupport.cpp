@@ -467,7 +467,8 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
                 outcome.rasterizerThreads = rasterizerThreads(child);
             }
         }
-        if (appeared && !began && framesDrawn(presentsPath) >= 1) {
+        const int frames = framesDrawn(presentsPath);
+        if (appeared && !began && frames >= 1) {
             began = Clock::now();
         }
         // Loading takes a second or two, a few under the sanitizers. Without a frame counted
@@ -486,8 +487,7 @@ ProgramRun runProgram(const std::filesystem::path& workingDir, const RunPlan& pl
                 resumed = kill(child, SIGCONT) == 0;
             }
             const bool running = !stopped || resumed;
-            const bool worked =
-                plan.escapeAfterFrames >= 0 && framesDrawn(presentsPath) >= plan.escapeAfterFrames;
+            const bool worked = plan.escapeAfterFrames >= 0 && frames >= plan.escapeAfterFrames;
             if (running && !escaped && ((escapeAt >= 0.0 && t >= escapeAt) || worked)) {
                 escaped = runOnDisplay(display, {"xdotool", "keydown", "Escape"}) == 0;
                 if (!escaped) {
